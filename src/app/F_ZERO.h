@@ -1,0 +1,51 @@
+#pragma once
+// The form F_ZERO: the state of one run and its event handlers. The window
+// itself belongs to the platform; the handlers return what the run does next.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace vek {
+
+// What the run does after a handler returns.
+enum class Outcome {
+    EndRun,          // the run is over: exit at once
+    ShowBalloon,     // show the window and play BlnText, a tick every 50 ms
+    ShowTestWindow,  // show the test window; it stays until closed
+    KeepRunning,     // the balloon goes on playing
+};
+
+class F_ZERO {
+public:
+    explicit F_ZERO(Platform& platform) : platform_(platform) {}
+
+    // Everything a run decides, before the window is ever shown.
+    Outcome Form_Load();
+
+    // One balloon player tick.
+    Outcome TmBln_Timer();
+
+    // A double-click on the balloon ends the run.
+    Outcome LbBln_DblClick() { return Outcome::EndRun; }
+
+    // Form state, zero or empty when the form loads.
+    Hwnd TargetHwnd = 0;
+    std::u16string BlnText;
+    std::u16string BlnShown;
+    std::int32_t BlnPos = 0;
+    std::int32_t BlnWait = 0;
+
+private:
+    Hwnd FindHostHwnd();
+    Outcome SendSstp(const std::u16string& request);
+    Outcome StartBln();
+    void InitCommand(std::u16string_view commandText);
+    void DropCommand(std::u16string_view commandText);
+
+    Platform& platform_;
+};
+
+}  // namespace vek

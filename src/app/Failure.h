@@ -1,0 +1,50 @@
+#pragma once
+// The one exception type of the program. Every runtime failure (a number that
+// does not convert, an overflow, an invalid argument, a file that cannot be
+// read or written) is thrown as a RuntimeFailure and caught once, at the top,
+// where the report is shown and the run ends with a non-zero exit code.
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+enum class FailureKind {
+    TypeMismatch,     // a text that had to be a number is not one
+    Overflow,         // a number outside the signed 32-bit range
+    InvalidArgument,  // a negative count or position handed to a text operation
+    FileError,        // a file that cannot be opened, read or written
+    SystemError,      // any other failing system call
+};
+
+class RuntimeFailure : public std::exception {
+public:
+    RuntimeFailure(FailureKind kind, std::u16string detail);
+
+    FailureKind Kind() const noexcept { return kind_; }
+    const std::u16string& Detail() const noexcept { return detail_; }
+    const std::u16string& Context() const noexcept { return context_; }
+
+    // Names what the program was doing when the failure happened. The first
+    // context given is the outermost one and is kept in front.
+    RuntimeFailure& AddContext(std::u16string_view context);
+
+    // The text shown to the user: the context, the kind of failure and the detail.
+    std::u16string Report() const;
+
+    const char* what() const noexcept override { return utf8_.c_str(); }
+
+private:
+    void Refresh();
+
+    FailureKind kind_;
+    std::u16string detail_;
+    std::u16string context_;
+    std::string utf8_;
+};
+
+// The title of a failure kind, as it opens the report ("Overflow", ...).
+std::u16string_view FailureTitle(FailureKind kind);
+
+}  // namespace vek

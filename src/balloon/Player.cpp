@@ -1,0 +1,1 @@
+#include "balloon/Player.h"

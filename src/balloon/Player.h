@@ -1,0 +1,2 @@
+#pragma once
+// The balloon text player.

@@ -1,0 +1,101 @@
+#pragma once
+// Everything the core needs from the system, and nothing more. The Win32
+// implementation lives in platform/win32; the test double in platform/fake
+// keeps files in memory and records what the core asked for.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+// A window handle as the program stores it: signed 32-bit. Windows handles
+// are 32-bit significant and sign-extended on 64-bit systems.
+using Hwnd = std::int32_t;
+
+// Code pages at the boundaries: the system's ANSI code page for files, and
+// Shift_JIS for the requests, whatever the system's code page is.
+enum class CodePage : std::uint32_t { Ansi = 0, ShiftJis = 932 };
+
+// A file opened for sequential reading.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to buffer.size() bytes and returns how many were read; 0 at the
+    // end of the file. Throws RuntimeFailure when the read fails.
+    virtual std::size_t Read(std::span<char> buffer) = 0;
+};
+
+// The first bytes of the host's shared memory, zero beyond what is mapped.
+inline constexpr std::size_t kHostSnapshotSize = 1024;
+using HostSnapshot = std::array<std::uint8_t, kHostSnapshotSize>;
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // The handle of the program's own window (the form F_ZERO).
+    virtual Hwnd OwnHwnd() const = 0;
+
+    // The command-line argument text: everything after the program's name and
+    // the white space that follows it, as one string.
+    virtual std::u16string CommandArgs() const = 0;
+
+    // The current directory, without a trailing separator unless it is a root.
+    virtual std::u16string CurrentDirectory() const = 0;
+
+    // True when path names an existing normal file by its exact name: no
+    // wildcard matching; directories, hidden and system files do not count.
+    virtual bool FileExists(std::u16string_view path) const = 0;
+
+    // Opens a file for sequential reading; throws RuntimeFailure naming the
+    // file when it cannot be opened.
+    virtual std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) = 0;
+
+    // Replaces the whole content of path atomically: either the new bytes are
+    // all there or the old file is left as it was. Throws RuntimeFailure.
+    virtual void ReplaceFileContent(std::u16string_view path, std::string_view bytes) = 0;
+
+    // Appends the text the bytes stand for in code page cp.
+    virtual void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const = 0;
+
+    // Appends the bytes of text in code page cp; characters the code page
+    // lacks become '?', and lossy (when given) tells whether that happened.
+    virtual void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
+                               bool* lossy) const = 0;
+
+    // Sends a WM_COPYDATA message with the own window as sender and waits
+    // until the target has handled it. A target that is no window is ignored.
+    virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) = 0;
+
+    // Shows text in a modal message box captioned "VEK" with one OK button.
+    virtual void ShowMessage(std::u16string_view text) = 0;
+
+    // Takes a snapshot of the named shared memory of the host. nullopt when
+    // no such mapping exists; a mapping whose view cannot be taken gives an
+    // all-zero snapshot.
+    virtual std::optional<HostSnapshot> ReadHostMemory(std::string_view name) = 0;
+
+    // Hands a file-drop block (DROPFILES header and list) to the target window
+    // in a posted WM_DROPFILES message.
+    virtual void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
+
+    // Convenience forms of the conversions.
+    std::u16string Decode(CodePage cp, std::string_view bytes) const {
+        std::u16string out;
+        AppendDecoded(cp, bytes, out);
+        return out;
+    }
+    std::string Encode(CodePage cp, std::u16string_view text, bool* lossy = nullptr) const {
+        std::string out;
+        AppendEncoded(cp, text, out, lossy);
+        return out;
+    }
+};
+
+}  // namespace vek

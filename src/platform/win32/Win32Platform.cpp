@@ -1,0 +1,232 @@
+#include "platform/win32/Win32Platform.h"
+
+#include <climits>
+
+#include "app/CommandLine.h"
+#include "app/Failure.h"
+#include "platform/win32/Module1.h"
+#include "platform/win32/Scoped.h"
+#include "platform/win32/WinText.h"
+#include "text/Text.h"
+
+namespace vek::win32 {
+namespace {
+
+std::u16string Quote(std::u16string_view path) { return u"'" + std::u16string(path) + u"'"; }
+
+[[noreturn]] void ThrowFileError(std::u16string_view what, std::u16string_view path, DWORD error) {
+    throw RuntimeFailure(FailureKind::FileError,
+                         std::u16string(what) + u" " + Quote(path) + u": " + SystemMessage(error));
+}
+
+UINT WindowsCodePage(CodePage cp) { return cp == CodePage::Ansi ? GetACP() : static_cast<UINT>(cp); }
+
+// Code pages for which WideCharToMultiByte takes neither flags nor a default character.
+bool IsUnicodeCodePage(UINT cp) { return cp == CP_UTF8 || cp == CP_UTF7 || cp == 54936; }
+
+class Win32InputFile final : public InputFile {
+public:
+    Win32InputFile(UniqueHandle file, std::u16string path)
+        : file_(std::move(file)), path_(std::move(path)) {}
+
+    std::size_t Read(std::span<char> buffer) override {
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(file_.Get(), buffer.data(), want, &got, nullptr)) {
+            ThrowFileError(u"Could not read", path_, GetLastError());
+        }
+        return got;
+    }
+
+private:
+    UniqueHandle file_;
+    std::u16string path_;
+};
+
+}  // namespace
+
+std::u16string SystemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string message;
+    if (length != 0 && text != nullptr) {
+        message = U16(std::wstring_view(text, length));
+        LocalFree(text);
+    }
+    while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' ||
+                                message.back() == u' ' || message.back() == u'.')) {
+        message.pop_back();
+    }
+    if (message.empty()) message = u"system error";
+    // The code too, so that unusual errors can be looked up.
+    return message + u" (error " + PlainNumber(error) + u")";
+}
+
+std::wstring FileApiPath(std::u16string_view path) {
+    std::wstring wide = Wide(path);
+    DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return wide;
+    std::wstring full(need, L'\0');
+    DWORD got = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return wide;
+    full.resize(got);
+    if (full.size() < MAX_PATH - 12 || full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\")) {
+        return full;
+    }
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+void ShowVekMessage(HWND owner, std::u16string_view text, UINT iconFlags) {
+    MessageBoxW(owner, Wide(text).c_str(), L"VEK", MB_OK | MB_SETFOREGROUND | iconFlags);
+}
+
+Hwnd Win32Platform::OwnHwnd() const { return FromHwnd(own_); }
+
+std::u16string Win32Platform::CommandArgs() const {
+    return ArgumentText(U16(GetCommandLineW()));
+}
+
+std::u16string Win32Platform::CurrentDirectory() const {
+    for (;;) {
+        DWORD need = GetCurrentDirectoryW(0, nullptr);
+        if (need == 0) {
+            throw RuntimeFailure(FailureKind::SystemError,
+                                 u"the current directory: " + SystemMessage(GetLastError()));
+        }
+        std::wstring dir(need, L'\0');
+        DWORD got = GetCurrentDirectoryW(need, dir.data());
+        if (got != 0 && got < need) {
+            dir.resize(got);
+            return U16(dir);
+        }
+        // The directory changed between the two calls; ask again.
+    }
+}
+
+bool Win32Platform::FileExists(std::u16string_view path) const {
+    if (path.empty() || path.find_first_of(u"*?") != std::u16string_view::npos) return false;
+    DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+                                 FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+    return (attributes & kNotNormal) == 0;
+}
+
+std::unique_ptr<InputFile> Win32Platform::OpenForRead(std::u16string_view path) {
+    UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) ThrowFileError(u"Could not open", path, GetLastError());
+    // Devices such as CON or a named pipe are not text files to read.
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        throw RuntimeFailure(FailureKind::FileError, Quote(path) + u" is not a file");
+    }
+    return std::make_unique<Win32InputFile>(std::move(file), std::u16string(path));
+}
+
+void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_view bytes) {
+    // Write the new content beside the file, then move it over the old one in
+    // one step: a failure on the way leaves the old file as it was.
+    const std::wstring target = FileApiPath(path);
+    const std::wstring temporary =
+        target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    {
+        UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) ThrowFileError(u"Could not write", path, GetLastError());
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+            DWORD wrote = 0;
+            if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+                DWORD error = GetLastError();
+                file.Reset();
+                DeleteFileW(temporary.c_str());
+                ThrowFileError(u"Could not write", path, error);
+            }
+            done += wrote;
+        }
+        if (!FlushFileBuffers(file.Get())) {
+            DWORD error = GetLastError();
+            file.Reset();
+            DeleteFileW(temporary.c_str());
+            ThrowFileError(u"Could not write", path, error);
+        }
+    }
+    if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD error = GetLastError();
+        DeleteFileW(temporary.c_str());
+        ThrowFileError(u"Could not replace", path, error);
+    }
+}
+
+void Win32Platform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
+    if (bytes.empty()) return;
+    if (bytes.size() > INT_MAX) {
+        throw RuntimeFailure(FailureKind::SystemError, u"a text of more than 2 GB to convert");
+    }
+    const UINT codePage = WindowsCodePage(cp);
+    const int inLength = static_cast<int>(bytes.size());
+    int need = MultiByteToWideChar(codePage, 0, bytes.data(), inLength, nullptr, 0);
+    if (need <= 0) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"text conversion: " + SystemMessage(GetLastError()));
+    }
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(need));
+    MultiByteToWideChar(codePage, 0, bytes.data(), inLength,
+                        reinterpret_cast<wchar_t*>(out.data() + at), need);
+}
+
+void Win32Platform::AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
+                                  bool* lossy) const {
+    if (lossy != nullptr) *lossy = false;
+    if (text.empty()) return;
+    if (text.size() > INT_MAX / 4) {
+        throw RuntimeFailure(FailureKind::SystemError, u"a text of more than 500 MB to convert");
+    }
+    const UINT codePage = WindowsCodePage(cp);
+    const bool unicode = IsUnicodeCodePage(codePage);
+    // No best-fit mapping: a character the code page lacks becomes '?' rather
+    // than a look-alike that means something else.
+    const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultPtr = unicode ? nullptr : &usedDefault;
+    const auto* in = reinterpret_cast<const wchar_t*>(text.data());
+    const int inLength = static_cast<int>(text.size());
+    int need = WideCharToMultiByte(codePage, flags, in, inLength, nullptr, 0, nullptr, nullptr);
+    if (need <= 0) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"text conversion: " + SystemMessage(GetLastError()));
+    }
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(need));
+    WideCharToMultiByte(codePage, flags, in, inLength, out.data() + at, need, nullptr,
+                        usedDefaultPtr);
+    if (lossy != nullptr) *lossy = usedDefault != FALSE;
+}
+
+void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) {
+    COPYDATASTRUCT record{};
+    record.dwData = marker;
+    record.cbData = static_cast<DWORD>(bytes.size());
+    record.lpData = const_cast<char*>(bytes.data());
+    SendMessageW(ToHwnd(target), WM_COPYDATA, reinterpret_cast<WPARAM>(own_),
+                 reinterpret_cast<LPARAM>(&record));
+}
+
+void Win32Platform::ShowMessage(std::u16string_view text) { ShowVekMessage(nullptr, text, 0); }
+
+std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view /*name*/) {
+    return std::nullopt;
+}
+
+void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) {
+    win32::PostDropFiles(target, block);
+}
+
+}  // namespace vek::win32

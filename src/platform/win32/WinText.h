@@ -1,0 +1,34 @@
+#pragma once
+// UTF-16 text between the core (char16_t) and the Win32 API (wchar_t, also
+// 16-bit on Windows), and window handles between HWND and the core's 32-bit form.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace vek::win32 {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16");
+
+inline std::wstring Wide(std::u16string_view text) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+inline std::u16string U16(std::wstring_view text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+// Window handles are 32-bit significant and sign-extended on 64-bit Windows.
+inline Hwnd FromHwnd(HWND hwnd) {
+    return static_cast<Hwnd>(reinterpret_cast<INT_PTR>(hwnd));
+}
+
+inline HWND ToHwnd(Hwnd hwnd) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd)); }
+
+// The system's text for an error code, without the trailing line end.
+std::u16string SystemMessage(DWORD error);
+
+}  // namespace vek::win32
