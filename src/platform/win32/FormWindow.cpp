@@ -19,8 +19,12 @@ FormWindow::FormWindow(HINSTANCE instance, F_ZERO& form) : form_(form) {
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);
+    // Most runs only send one message and end, so the window starts as a
+    // message-only window: it has its handle at once, but costs no desktop
+    // (or X11) resources and receives no broadcasts. It becomes a top-level
+    // window, with the same handle, only when it is to be shown.
     hwnd_ = CreateWindowExW(0, kClassName, L"VEK", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr,
                             instance, this);
     if (hwnd_ == nullptr) {
         throw RuntimeFailure(FailureKind::SystemError,
