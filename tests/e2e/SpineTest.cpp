@@ -145,6 +145,38 @@ TEST_P(SpineTest, InitStoresTheTargetForLaterRuns) {
     EXPECT_EQ(entries, 1);
 }
 
+TEST_P(SpineTest, InitWritesTheSystemCodePageOrRefuses) {
+    Host host(dir.Path());
+    WriteFile(dir / "vek.ini", "42\r\n");
+    RunResult run = RunVek(build(), dir.Path(), "INIT#４２日本");
+    if (host.CodePage() == 932) {
+        EXPECT_EQ(run.exitCode, 0) << run.stderrText;
+        EXPECT_EQ(ReadFile(dir / "vek.ini"), ShiftJis("４２日本") + "\r\n");
+    } else {
+        // The text cannot be stored in this code page: refused, old target kept.
+        EXPECT_EQ(run.exitCode, 1);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        EXPECT_NE(run.boxes[0].text.find("INIT"), std::string::npos) << run.boxes[0].text;
+        EXPECT_NE(run.stderrText.find("４２日本"), std::string::npos) << run.stderrText;
+        EXPECT_EQ(ReadFile(dir / "vek.ini"), "42\r\n");
+    }
+}
+
+TEST_P(SpineTest, FailedInitIsReportedAndNothingElseHappens) {
+    Host host(dir.Path());
+    fs::create_directory(dir / "vek.ini");
+    RunResult run = RunVek(build(), dir.Path(), "INIT#" + std::to_string(host.Hwnd()));
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, "VEK");
+    EXPECT_NE(run.boxes[0].text.find("vek.ini"), std::string::npos) << run.boxes[0].text;
+    EXPECT_NE(run.stderrText.find("vek.ini"), std::string::npos) << run.stderrText;
+    EXPECT_TRUE(fs::is_directory(dir / "vek.ini"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++entries;
+    EXPECT_EQ(entries, 3);  // vek.ini, the host's log and output: no temporary file left
+}
+
 TEST_P(SpineTest, MinusOneShowsTheRequestInAMessageBox) {
     Host host(dir.Path());
     WriteFile(dir / "vek.ini", "-1\r\n");
