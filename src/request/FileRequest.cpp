@@ -118,7 +118,7 @@ std::int64_t CountCrs(std::string_view bytes) {
 // so lines are split on bytes and only the selected ones are decoded, each on
 // its own, as the file's lines would be read one at a time.
 class LineSelector {
-  public:
+public:
     LineSelector(const Platform& platform, const FileArgument& arg, std::u16string& out)
         : platform_(platform), arg_(arg), out_(out) {}
 
@@ -162,7 +162,7 @@ class LineSelector {
 
     std::int64_t LinesSoFar() const { return counter_; }
 
-  private:
+private:
     bool Selected() const { return arg_.start <= counter_ && counter_ <= arg_.end; }
     bool NothingMoreToSelect() const { return counter_ > arg_.end || arg_.start > arg_.end; }
 

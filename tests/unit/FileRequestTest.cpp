@@ -54,7 +54,7 @@ std::string NumberedLines(int n) {
 }
 
 class FileRequestTest : public ::testing::Test {
-  protected:
+protected:
     std::u16string Build(std::u16string_view commandText) {
         return BuildFileRequest(fake, commandText);
     }
@@ -222,7 +222,7 @@ TEST_F(FileRequestTest, FileThatCannotBeOpenedIsAFileError) {
 // blocks: a CR at the end of one block and its LF at the start of the next are
 // still one line end, and a Shift_JIS character cut in two is still one.
 class LineReadingTest : public ::testing::TestWithParam<std::size_t> {
-  protected:
+protected:
     LineReadingTest() { fake.readBlockLimit = GetParam(); }
     FakePlatform fake;
 };
@@ -389,7 +389,7 @@ TEST_F(FileRequestTest, DefaultRangeTakesLinesZeroTo1024AndCountsAll) {
 
 // Counts what the builder decodes.
 class CountingPlatform : public FakePlatform {
-  public:
+public:
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override {
         decodedBytes += bytes.size();
         if (++calls == failAtCall) throw std::bad_alloc();
@@ -425,7 +425,7 @@ TEST(FileStreamingTest, RunningOutOfMemoryIsReportedNotCrashed) {
 // A file of count CR bytes, made up as it is read, so that line counts near
 // the signed 32-bit limit need no memory; tail follows the CRs.
 class EndlessCrs : public InputFile {
-  public:
+public:
     EndlessCrs(std::uint64_t count, std::string tail) : left_(count), tail_(std::move(tail)) {}
     std::size_t Read(std::span<char> buffer) override {
         if (left_ == 0) {
@@ -441,13 +441,13 @@ class EndlessCrs : public InputFile {
         return n;
     }
 
-  private:
+private:
     std::uint64_t left_;
     std::string tail_;
 };
 
 class HugePlatform : public FakePlatform {
-  public:
+public:
     HugePlatform(std::uint64_t crs, std::string tail) : crs_(crs), tail_(std::move(tail)) {
         AddFile(u"huge.txt", "");
     }
@@ -455,7 +455,7 @@ class HugePlatform : public FakePlatform {
         return std::make_unique<EndlessCrs>(crs_, tail_);
     }
 
-  private:
+private:
     std::uint64_t crs_;
     std::string tail_;
 };
