@@ -59,7 +59,8 @@ public:
 
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override {
         const int fd = open(ToUtf8(path).c_str(), O_RDONLY);
-        if (fd < 0) throw RuntimeFailure(FailureKind::FileError, u"cannot open " + std::u16string(path));
+        if (fd < 0)
+            throw RuntimeFailure(FailureKind::FileError, u"cannot open " + std::u16string(path));
         return std::make_unique<DiskInput>(fd);
     }
 
@@ -117,7 +118,9 @@ std::string GenerateFile() {
     return bytes;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -173,7 +176,9 @@ double TimeCommand(const std::vector<std::string>& argv) {
     return Seconds(Clock::now() - begin);
 }
 
-double Mb(std::size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+double Mb(std::size_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
 
 int Main(int argc, char** argv) {
     const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::current_path();
@@ -185,8 +190,8 @@ int Main(int argc, char** argv) {
     {
         const std::string bytes = GenerateFile();
         fileSize = bytes.size();
-        std::ofstream(kFileName, std::ios::binary).write(bytes.data(),
-                                                         static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(kFileName, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     std::printf("file: %s, %.1f MB, %d lines\n\n", (work / kFileName).c_str(), Mb(fileSize),
                 kLines);
@@ -280,10 +285,11 @@ int Main(int argc, char** argv) {
 
     const bool timeOk = b <= 1.2 * rt;
     const bool memoryOk = fullRss <= 4 * fileSize && defaultRss < 16u * 1024 * 1024;
-    std::printf("\ngoals: build <= 1.2x round trip: %s; full range <= 4x file: %s; "
-                "default range < 16 MB: %s\n",
-                timeOk ? "met" : "MISSED", fullRss <= 4 * fileSize ? "met" : "MISSED",
-                defaultRss < 16u * 1024 * 1024 ? "met" : "MISSED");
+    std::printf(
+        "\ngoals: build <= 1.2x round trip: %s; full range <= 4x file: %s; "
+        "default range < 16 MB: %s\n",
+        timeOk ? "met" : "MISSED", fullRss <= 4 * fileSize ? "met" : "MISSED",
+        defaultRss < 16u * 1024 * 1024 ? "met" : "MISSED");
     fs::remove(kFileName);
     return timeOk && memoryOk ? 0 : 2;
 }
