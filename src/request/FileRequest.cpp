@@ -175,7 +175,12 @@ private:
             } else {
                 pending_.append(lastPiece);
                 platform_.AppendDecoded(CodePage::ShiftJis, pending_, out_);
-                pending_.clear();
+                // A very long line's bytes are not kept for the lines after it.
+                if (pending_.capacity() > kFileReadBlock) {
+                    std::string().swap(pending_);
+                } else {
+                    pending_.clear();
+                }
             }
             out_ += u"\\n";
         }
