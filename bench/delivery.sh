@@ -3,7 +3,7 @@
 # program that only sends the same WM_COPYDATA and exits; both under the same
 # Wine and the same stand-in host, timed in turns by a Windows program.
 #
-#   bash bench/delivery.sh [RUNS]      (default 200 runs each, both builds)
+#   bash bench/run.sh delivery [RUNS]      (default 200 runs each, both builds)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 runs="${1:-200}"

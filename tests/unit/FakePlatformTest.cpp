@@ -30,6 +30,29 @@ TEST(FakeCodecTest, AnsiFollowsTheConfiguredCodePage) {
     EXPECT_EQ(FakePlatform(65001).Decode(CodePage::Ansi, "\xe3\x81\x82"), u"\u3042");
 }
 
+TEST(FakeCodecTest, KeptConvertersStartAfreshEachTime) {
+    // The converters are reused: an incomplete or invalid sequence at the end
+    // of one text must not reach into the next.
+    FakePlatform fake(932);
+    EXPECT_EQ(fake.Decode(CodePage::ShiftJis, "a\x82"), u"a\u30fb");
+    EXPECT_EQ(fake.Decode(CodePage::ShiftJis, "\xb6" "b"), u"\uff76b");
+    EXPECT_EQ(fake.Encode(CodePage::ShiftJis, u"x\xd83d"), "x?");
+    EXPECT_EQ(fake.Encode(CodePage::ShiftJis, u"\xde00y"), "?y");
+    EXPECT_EQ(fake.Decode(CodePage::Ansi, "\x82\xa0"), u"\u3042");
+}
+
+TEST(FakeCodecTest, LongTextsConvertWhole) {
+    FakePlatform fake(1252);
+    std::string sjis;
+    std::u16string text;
+    for (int i = 0; i < 50000; ++i) {
+        sjis += i % 3 == 0 ? "\x82\xa0" : i % 3 == 1 ? "z" : "\x81\x60";
+        text += i % 3 == 0 ? u'\u3042' : i % 3 == 1 ? u'z' : u'\uff5e';
+    }
+    EXPECT_EQ(fake.Decode(CodePage::ShiftJis, sjis), text);
+    EXPECT_EQ(fake.Encode(CodePage::ShiftJis, text), sjis);
+}
+
 TEST(FakeFilesTest, ExistenceIsExactAndNormalOnly) {
     FakePlatform fake;
     fake.AddFile(u"a.txt", "x");

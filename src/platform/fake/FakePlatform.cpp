@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,36 +22,6 @@ const char* IconvName(unsigned codePage) {
     }
     throw std::invalid_argument("FakePlatform: unsupported code page");
 }
-
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
-    }
-    ~Iconv() { iconv_close(cd_); }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    // Converts as much as possible; returns false at an invalid or
-    // incomplete sequence, with in pointing at it.
-    bool Convert(const char*& in, std::size_t& inLeft, std::string& out) {
-        char buffer[4096];
-        while (inLeft > 0) {
-            char* outPtr = buffer;
-            std::size_t outLeft = sizeof buffer;
-            std::size_t r = iconv(cd_, const_cast<char**>(&in), &inLeft, &outPtr, &outLeft);
-            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-            if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    iconv_t cd_;
-};
 
 class MemoryInput : public InputFile {
 public:
@@ -75,8 +46,59 @@ std::u16string FileFailure(std::u16string_view path, std::u16string_view why) {
 
 }  // namespace
 
+// One iconv descriptor, kept open for the life of the platform: opening one
+// costs far more than converting a line.
+class FakePlatform::Codec {
+public:
+    Codec(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+    }
+    ~Codec() { iconv_close(cd_); }
+    Codec(const Codec&) = delete;
+    Codec& operator=(const Codec&) = delete;
+
+    // Converts as much as possible, handing the output to sink in pieces;
+    // returns false at an invalid or incomplete sequence, with in pointing at it.
+    template <typename Sink>
+    bool Convert(const char*& in, std::size_t& inLeft, Sink&& sink) {
+        // UTF-16 units, so that decoded text can be appended as it is.
+        char16_t buffer[8192];
+        while (inLeft > 0) {
+            char* outPtr = reinterpret_cast<char*>(buffer);
+            std::size_t outLeft = sizeof buffer;
+            std::size_t r = iconv(cd_, const_cast<char**>(&in), &inLeft, &outPtr, &outLeft);
+            sink(reinterpret_cast<const char*>(buffer),
+                 static_cast<std::size_t>(outPtr - reinterpret_cast<char*>(buffer)));
+            if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+namespace {
+
+// UTF-16 in this machine's byte order, as char16_t holds it.
+constexpr const char* kUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+}  // namespace
+
 FakePlatform::FakePlatform(unsigned ansiCodePage) : ansiCodePage_(ansiCodePage) {
     IconvName(ansiCodePage);
+}
+
+FakePlatform::Codec& FakePlatform::CodecFor(unsigned codePage, bool decode) const {
+    auto& codec = codecs_[{codePage, decode}];
+    if (!codec) {
+        codec = decode ? std::make_shared<Codec>(kUtf16, IconvName(codePage))
+                       : std::make_shared<Codec>(IconvName(codePage), kUtf16);
+    }
+    return *codec;
 }
 
 std::u16string FakePlatform::Key(std::u16string_view path) const {
@@ -151,46 +173,40 @@ unsigned FakePlatform::CodePageNumber(CodePage cp) const {
 
 void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
     const unsigned number = CodePageNumber(cp);
-    Iconv iconv("UTF-16LE", IconvName(number));
+    Codec& codec = CodecFor(number, true);
+    auto sink = [&out](const char* units, std::size_t size) {
+        out.append(reinterpret_cast<const char16_t*>(units), size / 2);
+    };
     const char* in = bytes.data();
     std::size_t left = bytes.size();
-    std::string utf16;
-    while (!iconv.Convert(in, left, utf16)) {
+    while (!codec.Convert(in, left, sink)) {
         // Like Windows: undefined single bytes of 1252 stand for themselves,
         // an invalid sequence of 932 becomes the katakana middle dot.
-        char16_t replacement = number == 1252 ? static_cast<unsigned char>(*in)
-                               : number == 932 ? u'\u30FB'
-                                               : u'\uFFFD';
-        utf16 += static_cast<char>(replacement & 0xFF);
-        utf16 += static_cast<char>(replacement >> 8);
+        out += number == 1252  ? static_cast<char16_t>(static_cast<unsigned char>(*in))
+               : number == 932 ? u'\u30FB'
+                               : u'\uFFFD';
         ++in;
         --left;
-    }
-    for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
-        out += static_cast<char16_t>(static_cast<unsigned char>(utf16[i]) |
-                                     static_cast<unsigned char>(utf16[i + 1]) << 8);
     }
 }
 
 void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                                  bool* lossy) const {
-    Iconv iconv(IconvName(CodePageNumber(cp)), "UTF-16LE");
-    std::string utf16;
-    utf16.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        utf16 += static_cast<char>(c & 0xFF);
-        utf16 += static_cast<char>(c >> 8);
-    }
-    const char* in = utf16.data();
-    std::size_t left = utf16.size();
+    Codec& codec = CodecFor(CodePageNumber(cp), false);
+    auto sink = [&out](const char* bytes, std::size_t size) { out.append(bytes, size); };
+    // Room for two bytes a unit, as much as Shift_JIS and 1252 ever take, so
+    // that a long text is not copied again and again as it grows (Windows
+    // sizes the output exactly before it converts).
+    out.reserve(out.size() + text.size() * 2);
+    const char* in = reinterpret_cast<const char*>(text.data());
+    std::size_t left = text.size() * sizeof(char16_t);
     if (lossy != nullptr) *lossy = false;
-    while (!iconv.Convert(in, left, out)) {
+    while (!codec.Convert(in, left, sink)) {
         // Like Windows: each UTF-16 unit the code page lacks becomes one '?',
         // so a character beyond the BMP gives two.
         out += '?';
         if (lossy != nullptr) *lossy = true;
-        std::size_t skip = 2;
-        skip = std::min(skip, left);
+        const std::size_t skip = std::min(sizeof(char16_t), left);
         in += skip;
         left -= skip;
     }
@@ -200,7 +216,9 @@ void FakePlatform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<con
     sent.push_back({target, marker, std::string(bytes.begin(), bytes.end())});
 }
 
-void FakePlatform::ShowMessage(std::u16string_view text) { messages.emplace_back(text); }
+void FakePlatform::ShowMessage(std::u16string_view text) {
+    messages.emplace_back(text);
+}
 
 std::optional<HostSnapshot> FakePlatform::ReadHostMemory(std::string_view name) {
     hostMemoryAsked.emplace_back(name);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,10 +77,14 @@ public:
     std::u16string Key(std::u16string_view path) const;
 
 private:
+    class Codec;
     unsigned CodePageNumber(CodePage cp) const;
+    Codec& CodecFor(unsigned codePage, bool decode) const;
 
     unsigned ansiCodePage_;
     std::map<std::u16string, FakeFile> files_;
+    // iconv descriptors by code page and direction, opened on first use.
+    mutable std::map<std::pair<unsigned, bool>, std::shared_ptr<Codec>> codecs_;
 };
 
 }  // namespace vek
