@@ -120,6 +120,7 @@ public:
     PaintScope(const PaintScope&) = delete;
     PaintScope& operator=(const PaintScope&) = delete;
     HDC Get() const { return dc_; }
+    const RECT& Area() const { return ps_.rcPaint; }
 
 private:
     HWND hwnd_;
@@ -143,15 +144,20 @@ private:
     HGDIOBJ old_;
 };
 
-// An off-screen picture of the client area, put on the screen in one go so
-// that the text never shows half drawn. Without memory for it, drawing goes
-// straight to the screen.
+// An off-screen picture of one area of the window, put on the screen in one
+// go so that the text never shows half drawn. Drawing uses the window's
+// coordinates. Without memory for it, drawing goes straight to the screen.
 class OffScreen {
 public:
-    OffScreen(HDC screen, int width, int height)
-        : screen_(screen), width_(width), height_(height), dc_(CreateCompatibleDC(screen)) {
-        if (dc_ != nullptr) bitmap_ = CreateCompatibleBitmap(screen, width, height);
-        if (bitmap_ != nullptr) old_ = SelectObject(dc_, bitmap_);
+    OffScreen(HDC screen, const RECT& area)
+        : screen_(screen), area_(area), dc_(CreateCompatibleDC(screen)) {
+        if (dc_ != nullptr) {
+            bitmap_ = CreateCompatibleBitmap(screen, area.right - area.left, area.bottom - area.top);
+        }
+        if (bitmap_ != nullptr) {
+            old_ = SelectObject(dc_, bitmap_);
+            SetViewportOrgEx(dc_, -area.left, -area.top, nullptr);
+        }
     }
     ~OffScreen() {
         if (old_ != nullptr) SelectObject(dc_, old_);
@@ -163,13 +169,15 @@ public:
 
     HDC Target() const { return old_ != nullptr ? dc_ : screen_; }
     void Present() const {
-        if (old_ != nullptr) BitBlt(screen_, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+        if (old_ == nullptr) return;
+        SetViewportOrgEx(dc_, 0, 0, nullptr);
+        BitBlt(screen_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top,
+               dc_, 0, 0, SRCCOPY);
     }
 
 private:
     HDC screen_;
-    int width_;
-    int height_;
+    RECT area_;
     HDC dc_;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ old_ = nullptr;
@@ -375,16 +383,26 @@ void FormWindow::UseDpi(UINT dpi) {
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+// Only what can be seen is drawn: a long text makes the window reach far
+// past the edges of the screen, and the picture of all of it would be large.
 void FormWindow::Paint() {
     PaintScope paint(hwnd_);
+    if (paint.Get() == nullptr) return;
     RECT client{};
     GetClientRect(hwnd_, &client);
-    if (paint.Get() == nullptr || client.right <= 0 || client.bottom <= 0) return;
-    OffScreen canvas(paint.Get(), client.right, client.bottom);
+    RECT screens{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screens.right = screens.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screens.bottom = screens.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&screens), 2);
+    RECT area{};
+    if (!IntersectRect(&area, &paint.Area(), &client) || !IntersectRect(&area, &area, &screens)) {
+        return;
+    }
+    OffScreen canvas(paint.Get(), area);
     HDC dc = canvas.Target();
 
     SetDCBrushColor(dc, kLabelBackColor);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     Selection font(dc, font_.get());
     SetTextColor(dc, kLabelForeColor);
     SetBkMode(dc, TRANSPARENT);
@@ -392,7 +410,7 @@ void FormWindow::Paint() {
     GetTextMetricsW(dc, &metrics);
     LONG y = 0;
     ForEachLine(lbBlnCaption_, [&](std::wstring_view line) {
-        if (!line.empty() && y < client.bottom) {
+        if (!line.empty() && y < area.bottom && y + metrics.tmHeight > area.top) {
             RECT r{0, y, client.right, y + metrics.tmHeight};
             DrawTextW(dc, line.data(), static_cast<int>(line.size()), &r, kLabelFormat);
         }
@@ -448,6 +466,10 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT:
             Paint();
             return 0;
+        case WM_DISPLAYCHANGE:
+            // Parts of the window off the old screens were never drawn.
+            InvalidateRect(hwnd_, nullptr, FALSE);
+            break;
         case WM_DPICHANGED:
             UseDpi(HIWORD(wParam));
             if (mode_ == Mode::Balloon) {
