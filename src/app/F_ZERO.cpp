@@ -2,6 +2,7 @@
 
 #include "app/TargetFile.h"
 #include "app/UsageText.h"
+#include "balloon/Player.h"
 #include "delivery/Delivery.h"
 #include "delivery/FileDrop.h"
 #include "delivery/HostLookup.h"
@@ -77,6 +78,8 @@ Outcome F_ZERO::StartBln() {
     return Outcome::ShowBalloon;
 }
 
-Outcome F_ZERO::TmBln_Timer() { return Outcome::EndRun; }
+Outcome F_ZERO::TmBln_Timer() {
+    return BlnStep(BlnText, BlnShown, BlnPos, BlnWait) ? Outcome::KeepRunning : Outcome::EndRun;
+}
 
 }  // namespace vek

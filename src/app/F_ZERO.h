@@ -25,7 +25,8 @@ public:
     // Everything a run decides, before the window is ever shown.
     Outcome Form_Load();
 
-    // One balloon player tick.
+    // One balloon player tick: KeepRunning while the text plays (the window
+    // then shows BlnShown and fits itself around it), EndRun once it is done.
     Outcome TmBln_Timer();
 
     // A double-click on the balloon ends the run.

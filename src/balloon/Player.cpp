@@ -1,1 +1,65 @@
 #include "balloon/Player.h"
+
+#include <limits>
+
+#include "app/Failure.h"
+#include "text/Text.h"
+
+namespace vek {
+namespace {
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// UTF-16 units of the character at 1-based position pos: 2 for a surrogate
+// pair, otherwise 1 (also for a lone surrogate and past the end).
+std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
+    if (pos < 1) return 1;
+    const std::size_t i = static_cast<std::size_t>(pos - 1);
+    if (i + 1 < text.size() && IsHighSurrogate(text[i]) && IsLowSurrogate(text[i + 1])) return 2;
+    return 1;
+}
+
+std::int32_t Checked(std::int64_t value) {
+    if (value > std::numeric_limits<std::int32_t>::max() ||
+        value < std::numeric_limits<std::int32_t>::min()) {
+        throw RuntimeFailure(FailureKind::Overflow,
+                             u"the balloon's position " + PlainNumber(value) +
+                                 u" is beyond the 32-bit range");
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+bool BlnStep(std::u16string_view text, std::u16string& shown, std::int32_t& pos,
+             std::int32_t& wait) {
+    if (wait >= 1) {
+        --wait;
+        return true;
+    }
+    // Surrounding spaces are typed but do not hold the balloon open.
+    if (static_cast<std::int64_t>(Trim(text).size()) + kBlnLinger < pos) return false;
+
+    const std::u16string tag = Mid(text, pos, 2);
+    if (tag == u"\\w" || tag == u"/w") {
+        const std::int64_t digitAt = std::int64_t{pos} + 2;
+        const std::int32_t digitUnits = UnitsAt(text, digitAt);
+        const std::int32_t waitMore = ValPrefix(Mid(text, digitAt, digitUnits));
+        pos = Checked(digitAt + digitUnits);
+        wait = Checked(std::int64_t{wait} + waitMore);
+    } else if (tag == u"\\n" || tag == u"/n") {
+        shown += u"\r\n";
+        pos = Checked(std::int64_t{pos} + 2);
+    } else if (tag == u"\\c" || tag == u"/c") {
+        shown.clear();
+        pos = Checked(std::int64_t{pos} + 2);
+    } else {
+        const std::int32_t units = UnitsAt(text, pos);
+        shown += Mid(text, pos, units);  // nothing past the end
+        pos = Checked(std::int64_t{pos} + units);
+    }
+    return true;
+}
+
+}  // namespace vek

@@ -250,6 +250,7 @@ RunResult RunVek(const Build& build, const fs::path& cwd, std::string_view args,
                                   "--timeout",
                                   std::to_string(options.timeout.count())};
     if (options.dismissMessageBoxes) argv.push_back("--dismiss-message-boxes");
+    argv.insert(argv.end(), options.probeArgs.begin(), options.probeArgs.end());
 
     RunResult result;
     {

@@ -132,6 +132,8 @@ struct RunOptions {
     bool dismissMessageBoxes = true;
     // The command line's first token; by default the quoted Windows path of vek.exe.
     std::optional<std::string> programToken;
+    // More options for the probe's run command (watching and closing windows).
+    std::vector<std::string> probeArgs;
 };
 
 // Runs vek.exe of build in cwd with the argument text args (UTF-8; the

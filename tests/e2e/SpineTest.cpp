@@ -236,9 +236,12 @@ TEST_P(SpineTest, NoTargetDeliversNothing) {
     Host host(dir.Path());
     for (const char* ini : {"", "abc\r\n"}) {
         WriteFile(dir / "vek.ini", ini);
-        RunResult run = RunVek(build(), dir.Path(), "OnNothing", {.timeout = 60s});
+        // The not-ready balloon would play for seconds: close it once it is up.
+        RunResult run = RunVek(build(), dir.Path(), "OnNothing",
+                               {.probeArgs = {"--sample-windows", "20", "--close-after", "300"}});
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(run.boxes.empty());
+        EXPECT_NE(run.probeReport.find("\nCLOSE "), std::string::npos) << run.probeReport;
     }
     EXPECT_TRUE(host.CopyDatas().empty());
 }

@@ -6,13 +6,36 @@
 //   vekprobe run --exe PATH --cmdline-file FILE --cwd DIR --out FILE
 //                [--stderr FILE] [--timeout MS] [--dismiss-message-boxes]
 //
+//                [--sample-windows MS] [--double-click-after MS]
+//                [--close-after MS] [--hold-foreground]
+//
 // The command-line file holds the whole command line in UTF-8. The report
 // holds one line per event: "PID n", "MSGBOX caption=HEX text=HEX" (UTF-8 in
 // hex), then "EXIT code" or "TIMEOUT".
+//
+// Watching the program's windows (times t in ms since the program started,
+// handles in signed decimal, rectangles left,top,right,bottom in screen
+// pixels, texts as UTF-8 in hex):
+//   --sample-windows MS     looks at the program's visible top-level windows
+//                           every MS ms; reports "SCREEN w= h= dpi=" once,
+//                           "WINDOW t= hwnd= pid= rect= client= class=
+//                           caption= foreground=0|1" when a window appears or
+//                           changes, "GONE t= hwnd=" when it goes, and
+//                           "ENDED t=" when the program has ended
+//   --double-click-after MS double-clicks (real mouse input) the middle of the
+//                           client area of the program's first window MS ms
+//                           after it appeared: "DBLCLICK t= x= y="
+//   --close-after MS        asks that window to close (WM_CLOSE) MS ms after
+//                           it appeared: "CLOSE t= hwnd="
+//   --hold-foreground       opens a window of the probe's own in the
+//                           foreground first, and reports "FOREGROUND t=
+//                           owner=probe|program|other|none" as that changes
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,6 +56,10 @@ struct RunOptions {
     std::wstring stderrFile;
     DWORD timeoutMs = 20000;
     bool dismissMessageBoxes = false;
+    DWORD sampleMs = 0;
+    long long doubleClickAfterMs = -1;
+    long long closeAfterMs = -1;
+    bool holdForeground = false;
 };
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
@@ -96,6 +123,200 @@ void Report(const RunOptions& options, const std::string& line) {
     vek::tools::AppendLine(options.out, line);
 }
 
+// Window handles as the programs under test write them: signed 32-bit.
+std::string HandleText(HWND hwnd) {
+    return Decimal(static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd)));
+}
+
+std::string RectText(const RECT& r) {
+    return Decimal(r.left) + "," + Decimal(r.top) + "," + Decimal(r.right) + "," +
+           Decimal(r.bottom);
+}
+
+// Screen coordinates in physical pixels, also on scaled screens.
+void BecomeDpiAware() {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    using ContextFn = BOOL(WINAPI*)(HANDLE);
+    auto setContext = reinterpret_cast<ContextFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (setContext != nullptr && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) {
+        return;
+    }
+    using AwareFn = BOOL(WINAPI*)();
+    auto setAware = reinterpret_cast<AwareFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDPIAware")));
+    if (setAware != nullptr) setAware();
+}
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindows(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && IsWindowVisible(hwnd)) search->windows.push_back(hwnd);
+    return TRUE;
+}
+
+// Everything the report says about one window, as the report says it.
+std::string DescribeWindow(HWND hwnd, DWORD pid) {
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return "hwnd=" + HandleText(hwnd) + " pid=" + Decimal(pid) + " rect=" + RectText(rect) +
+           " client=" + RectText(client) + " class=" + Hex(Utf8(ClassOf(hwnd))) +
+           " caption=" + Hex(Utf8(WindowText(hwnd))) +
+           " foreground=" + (GetForegroundWindow() == hwnd ? "1" : "0");
+}
+
+// Watches the program's windows and acts on the first one.
+class WindowWatch {
+public:
+    WindowWatch(const RunOptions& options, DWORD pid, ULONGLONG start)
+        : options_(options), pid_(pid), start_(start) {}
+
+    bool Active() const {
+        return options_.sampleMs != 0 || options_.doubleClickAfterMs >= 0 ||
+               options_.closeAfterMs >= 0 || options_.holdForeground;
+    }
+
+    void Sample() {
+        const ULONGLONG now = GetTickCount64();
+        if (options_.sampleMs != 0 && now < nextSample_) return;
+        nextSample_ = now + options_.sampleMs;
+        WindowSearch search{pid_, {}};
+        EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&search));
+        std::map<HWND, std::string> seen;
+        for (HWND hwnd : search.windows) {
+            std::string description = DescribeWindow(hwnd, pid_);
+            auto known = reported_.find(hwnd);
+            if (known == reported_.end() || known->second != description) {
+                Report(options_, "WINDOW t=" + Time() + " " + description);
+            }
+            seen[hwnd] = std::move(description);
+            if (first_ == nullptr) {
+                first_ = hwnd;
+                firstSeen_ = now;
+            }
+        }
+        for (const auto& [hwnd, description] : reported_) {
+            if (seen.count(hwnd) == 0) {
+                Report(options_, "GONE t=" + Time() + " hwnd=" + HandleText(hwnd));
+            }
+        }
+        reported_ = std::move(seen);
+        ReportForeground();
+        Act(now);
+    }
+
+    void Ended() {
+        if (Active()) Report(options_, "ENDED t=" + Time());
+    }
+
+    void SetOwnWindow(HWND own) { own_ = own; }
+
+private:
+    std::string Time() const { return Decimal(static_cast<long long>(GetTickCount64() - start_)); }
+
+    void ReportForeground() {
+        if (!options_.holdForeground) return;
+        HWND foreground = GetForegroundWindow();
+        std::string owner = "none";
+        if (foreground != nullptr) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(foreground, &pid);
+            owner = foreground == own_ ? "probe" : pid == pid_ ? "program" : "other";
+        }
+        if (owner == foregroundOwner_) return;
+        foregroundOwner_ = owner;
+        Report(options_, "FOREGROUND t=" + Time() + " owner=" + owner);
+    }
+
+    void Act(ULONGLONG now) {
+        if (first_ == nullptr || !IsWindow(first_)) return;
+        const long long since = static_cast<long long>(now - firstSeen_);
+        if (!doubleClicked_ && options_.doubleClickAfterMs >= 0 &&
+            since >= options_.doubleClickAfterMs) {
+            doubleClicked_ = true;
+            RECT client{};
+            GetClientRect(first_, &client);
+            MapWindowPoints(first_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+            const int x = (client.left + client.right) / 2;
+            const int y = (client.top + client.bottom) / 2;
+            SetCursorPos(x, y);
+            INPUT clicks[4] = {};
+            const DWORD flags[4] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN,
+                                    MOUSEEVENTF_LEFTUP};
+            for (int i = 0; i < 4; ++i) {
+                clicks[i].type = INPUT_MOUSE;
+                clicks[i].mi.dwFlags = flags[i];
+            }
+            SendInput(4, clicks, sizeof(INPUT));
+            Report(options_, "DBLCLICK t=" + Time() + " x=" + Decimal(x) + " y=" + Decimal(y));
+        }
+        if (!closed_ && options_.closeAfterMs >= 0 && since >= options_.closeAfterMs) {
+            closed_ = true;
+            PostMessageW(first_, WM_CLOSE, 0, 0);
+            Report(options_, "CLOSE t=" + Time() + " hwnd=" + HandleText(first_));
+        }
+    }
+
+    const RunOptions& options_;
+    DWORD pid_;
+    ULONGLONG start_;
+    ULONGLONG nextSample_ = 0;
+    std::map<HWND, std::string> reported_;
+    HWND first_ = nullptr;
+    ULONGLONG firstSeen_ = 0;
+    bool doubleClicked_ = false;
+    bool closed_ = false;
+    HWND own_ = nullptr;
+    std::string foregroundOwner_;
+};
+
+LRESULT CALLBACK FocusWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// A window of the probe's own, standing for the application the user works
+// in: the program under test must not take the foreground from it.
+HWND OpenFocusWindow() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = FocusWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = L"VekProbeFocus";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"vekprobe", WS_OVERLAPPEDWINDOW, 600, 100,
+                                300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    if (hwnd == nullptr) return nullptr;
+    ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    return hwnd;
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 int Run(const RunOptions& options) {
     std::string cmdlineUtf8;
     if (!ReadWholeFile(options.cmdlineFile, cmdlineUtf8)) {
@@ -116,6 +337,12 @@ int Run(const RunOptions& options) {
         si.hStdOutput = nullptr;
         si.hStdError = errFile;
     }
+    HWND focusWindow = nullptr;
+    if (options.sampleMs != 0 || options.doubleClickAfterMs >= 0) BecomeDpiAware();
+    if (options.holdForeground) {
+        focusWindow = OpenFocusWindow();
+        PumpMessages();
+    }
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> mutableCmdline(cmdline.begin(), cmdline.end());
     mutableCmdline.push_back(L'\0');
@@ -127,14 +354,25 @@ int Run(const RunOptions& options) {
         Report(options, "ERROR CreateProcess failed " + Decimal(GetLastError()));
         return 2;
     }
+    const ULONGLONG start = GetTickCount64();
     Report(options, "PID " + Decimal(pi.dwProcessId));
+    WindowWatch watch(options, pi.dwProcessId, start);
+    watch.SetOwnWindow(focusWindow);
+    if (watch.Active()) {
+        Report(options, "SCREEN w=" + Decimal(GetSystemMetrics(SM_CXSCREEN)) +
+                            " h=" + Decimal(GetSystemMetrics(SM_CYSCREEN)) +
+                            " dpi=" + Decimal(ScreenDpi()));
+    }
 
     std::set<HWND> answered;
-    const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
+    const ULONGLONG deadline = start + options.timeoutMs;
+    const DWORD pollMs = options.sampleMs != 0 && options.sampleMs < 20 ? options.sampleMs : 20;
     bool timedOut = false;
     for (;;) {
-        DWORD wait = WaitForSingleObject(pi.hProcess, 20);
+        DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, pollMs, QS_ALLINPUT);
+        PumpMessages();
         if (wait == WAIT_OBJECT_0) break;
+        if (watch.Active()) watch.Sample();
         if (GetTickCount64() > deadline) {
             timedOut = true;
             TerminateProcess(pi.hProcess, 259);
@@ -158,6 +396,8 @@ int Run(const RunOptions& options) {
             }
         }
     }
+    watch.Ended();
+    if (focusWindow != nullptr) DestroyWindow(focusWindow);
     if (timedOut) {
         Report(options, "TIMEOUT");
     } else {
@@ -173,7 +413,9 @@ int Run(const RunOptions& options) {
 int Usage() {
     vek::tools::Print(
         "usage: vekprobe run --exe PATH --cmdline-file FILE --cwd DIR --out FILE\n"
-        "                    [--stderr FILE] [--timeout MS] [--dismiss-message-boxes]\n");
+        "                    [--stderr FILE] [--timeout MS] [--dismiss-message-boxes]\n"
+        "                    [--sample-windows MS] [--double-click-after MS]\n"
+        "                    [--close-after MS] [--hold-foreground]\n");
     return 2;
 }
 
@@ -201,6 +443,14 @@ int wmain(int argc, wchar_t** argv) {
                 options.timeoutMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
             } else if (arg == L"--dismiss-message-boxes") {
                 options.dismissMessageBoxes = true;
+            } else if (arg == L"--sample-windows") {
+                options.sampleMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
+            } else if (arg == L"--double-click-after") {
+                options.doubleClickAfterMs = wcstoll(value().c_str(), nullptr, 10);
+            } else if (arg == L"--close-after") {
+                options.closeAfterMs = wcstoll(value().c_str(), nullptr, 10);
+            } else if (arg == L"--hold-foreground") {
+                options.holdForeground = true;
             } else {
                 return Usage();
             }

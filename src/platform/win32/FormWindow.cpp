@@ -1,12 +1,201 @@
 #include "platform/win32/FormWindow.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "app/Failure.h"
+#include "balloon/Layout.h"
+#include "balloon/Player.h"
 #include "platform/win32/WinText.h"
+#include "text/Text.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace vek::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"VEK.F_ZERO";
+constexpr UINT_PTR kTmBln = 1;
+
+// The balloon: a thin frame and no title bar, so that the frame fits inside
+// the margin around the label; no task-bar button, and it never takes the
+// keyboard focus, not even when it is clicked.
+constexpr DWORD kBalloonStyle = WS_POPUP | WS_BORDER;
+constexpr DWORD kBalloonExStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+// Until it is shown, a message-only child (see BecomeTopLevel).
+constexpr DWORD kHiddenStyle = WS_CHILD;
+// The test window shows its caption, so it has a title bar and a close box.
+constexpr DWORD kTestStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kTestExStyle = 0;
+
+// LbBln's look.
+constexpr COLORREF kLabelBackColor = RGB(64, 64, 64);
+constexpr COLORREF kLabelForeColor = RGB(0, 255, 0);
+constexpr int kLabelPoints = 12;
+// "ＭＳ 明朝"; where it is missing, the font mapper picks a Japanese substitute
+// from the character set.
+constexpr wchar_t kLabelFace[] = L"\uFF2D\uFF33 \u660E\u671D";
+// One line at a time (lines end only at CR LF, split beforehand), tabs
+// expanded, '&' shown as it is rather than taken as a mnemonic prefix.
+constexpr UINT kLabelFormat = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS |
+                              DT_NOCLIP;
+
+// Calls f for every line of text; only CR LF ends a line, so a text ending
+// in CR LF has an empty last line, and an empty text has one empty line. A
+// CR or LF on its own shows nothing: while a CR LF is being typed, the CR
+// must not flash up as a glyph for a tick.
+template <typename F>
+void ForEachLine(std::wstring_view text, F&& f) {
+    std::wstring shown;
+    auto visible = [&shown](std::wstring_view line) -> std::wstring_view {
+        if (line.find_first_of(L"\r\n") == std::wstring_view::npos) return line;
+        shown.clear();
+        for (wchar_t c : line) {
+            if (c != L'\r' && c != L'\n') shown += c;
+        }
+        return shown;
+    };
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring_view::npos) {
+            f(visible(text.substr(start)));
+            return;
+        }
+        f(visible(text.substr(start, end - start)));
+        start = end + 2;
+    }
+}
+
+// The window's DPI: its monitor's on systems that scale per monitor
+// (GetDpiForWindow, looked up at run time so that older systems still start),
+// the screen's otherwise.
+UINT WindowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr) {
+        if (UINT dpi = getDpiForWindow(hwnd); dpi != 0) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+HFONT CreateLabelFont(UINT dpi) {
+    LOGFONTW font{};
+    font.lfHeight = -MulDiv(kLabelPoints, static_cast<int>(dpi), 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    std::copy(std::begin(kLabelFace), std::end(kLabelFace), font.lfFaceName);
+    return CreateFontIndirectW(&font);
+}
+
+// A window's device context, released on scope exit.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// BeginPaint and EndPaint.
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
+    ~PaintScope() { EndPaint(hwnd_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC Get() const { return dc_; }
+    const RECT& Area() const { return ps_.rcPaint; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_ = nullptr;
+};
+
+// A GDI object selected into a device context until scope exit.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object)
+        : dc_(dc), old_(dc != nullptr && object != nullptr ? SelectObject(dc, object) : nullptr) {}
+    ~Selection() {
+        if (old_ != nullptr) SelectObject(dc_, old_);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// An off-screen picture of one area of the window, put on the screen in one
+// go so that the text never shows half drawn. Drawing uses the window's
+// coordinates. Without memory for it, drawing goes straight to the screen.
+class OffScreen {
+public:
+    OffScreen(HDC screen, const RECT& area)
+        : screen_(screen), area_(area), dc_(CreateCompatibleDC(screen)) {
+        if (dc_ != nullptr) {
+            bitmap_ = CreateCompatibleBitmap(screen, area.right - area.left, area.bottom - area.top);
+        }
+        if (bitmap_ != nullptr) {
+            old_ = SelectObject(dc_, bitmap_);
+            SetViewportOrgEx(dc_, -area.left, -area.top, nullptr);
+        }
+    }
+    ~OffScreen() {
+        if (old_ != nullptr) SelectObject(dc_, old_);
+        if (bitmap_ != nullptr) DeleteObject(bitmap_);
+        if (dc_ != nullptr) DeleteDC(dc_);
+    }
+    OffScreen(const OffScreen&) = delete;
+    OffScreen& operator=(const OffScreen&) = delete;
+
+    HDC Target() const { return old_ != nullptr ? dc_ : screen_; }
+    void Present() const {
+        if (old_ == nullptr) return;
+        SetViewportOrgEx(dc_, 0, 0, nullptr);
+        BitBlt(screen_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top,
+               dc_, 0, 0, SRCCOPY);
+    }
+
+private:
+    HDC screen_;
+    RECT area_;
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+// Sets a flag for the life of the object.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
 
 }  // namespace
 
@@ -18,14 +207,14 @@ FormWindow::FormWindow(HINSTANCE instance, F_ZERO& form) : form_(form) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     wc.lpszClassName = kClassName;
+    // No background brush: the paint covers the whole client area itself.
     RegisterClassExW(&wc);
     // Most runs only send one message and end, so the window starts as a
     // message-only window: it has its handle at once, but costs no desktop
-    // (or X11) resources and receives no broadcasts. It becomes a top-level
-    // window, with the same handle, only when it is to be shown.
-    hwnd_ = CreateWindowExW(0, kClassName, L"VEK", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr,
-                            instance, this);
+    // (under Wine, no display driver) and receives no broadcasts. It becomes a
+    // top-level window, with the same handle, only when it is to be shown.
+    hwnd_ = CreateWindowExW(kBalloonExStyle, kClassName, L"VEK", kHiddenStyle, 0, 0, 0, 0,
+                            HWND_MESSAGE, nullptr, instance, this);
     if (hwnd_ == nullptr) {
         throw RuntimeFailure(FailureKind::SystemError,
                              u"could not create the window: " + SystemMessage(GetLastError()));
@@ -37,9 +226,218 @@ FormWindow::~FormWindow() {
 }
 
 int FormWindow::Run(Outcome outcome) {
-    if (outcome != Outcome::ShowBalloon && outcome != Outcome::ShowTestWindow) return 0;
-    // The balloon and the test window are not shown yet: the run ends here.
-    return 0;
+    RethrowFailure();
+    if (outcome == Outcome::ShowBalloon) {
+        ShowBalloon();
+    } else if (outcome == Outcome::ShowTestWindow) {
+        ShowTestWindow();
+    } else {
+        return 0;
+    }
+    RethrowFailure();
+
+    int exitCode = 0;
+    loopRunning_ = true;
+    for (;;) {
+        MSG msg;
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            exitCode = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got == -1) {
+            loopRunning_ = false;
+            throw RuntimeFailure(FailureKind::SystemError,
+                                 u"the window's messages cannot be read: " +
+                                     SystemMessage(GetLastError()));
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    loopRunning_ = false;
+    RethrowFailure();
+    return exitCode;
+}
+
+void FormWindow::RethrowFailure() {
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+// StartBln's part on the screen: the balloon appears at the bottom left,
+// fitted to its still empty label, and the timer starts.
+void FormWindow::ShowBalloon() {
+    mode_ = Mode::Balloon;
+    BecomeTopLevel(kBalloonStyle, kBalloonExStyle);
+    UseDpi(WindowDpi(hwnd_));
+    Fit();
+    // The window may have come to a screen of another DPI only now.
+    if (const UINT dpi = WindowDpi(hwnd_); dpi != dpi_) {
+        UseDpi(dpi);
+        Fit();
+    }
+    if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"the balloon's timer cannot be started: " +
+                                 SystemMessage(GetLastError()));
+    }
+    // In front of other windows, the task bar included, without taking the
+    // keyboard focus from whatever the user is doing.
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    UpdateWindow(hwnd_);
+}
+
+// The test window: no player and no timer; it stays until it is closed. Its
+// caption is its own handle; the system may widen it to its smallest size
+// for a window with a title bar.
+void FormWindow::ShowTestWindow() {
+    mode_ = Mode::TestWindow;
+    BecomeTopLevel(kTestStyle, kTestExStyle);
+    UseDpi(WindowDpi(hwnd_));
+    for (int round = 0; round < 2; ++round) {
+        const PixelRect r = TestWindowRect(static_cast<int>(dpi_));
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.width, r.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        const UINT dpi = WindowDpi(hwnd_);
+        if (dpi == dpi_) break;
+        UseDpi(dpi);
+    }
+    SetWindowTextW(hwnd_, Wide(PlainNumber(FromHwnd(hwnd_))).c_str());
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    UpdateWindow(hwnd_);
+}
+
+// From a message-only window to a top-level one, still hidden, keeping its
+// handle. The window is a child while it changes parents, so that the move
+// cannot activate it (some systems activate a re-parented top-level window);
+// it takes its own style once it is on the desktop.
+void FormWindow::BecomeTopLevel(DWORD style, DWORD exStyle) {
+    if (SetParent(hwnd_, nullptr) == nullptr) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"the window cannot be shown: " + SystemMessage(GetLastError()));
+    }
+    SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(style));
+    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void FormWindow::TmBln_Timer() {
+    if (form_.TmBln_Timer() == Outcome::EndRun) {
+        EndRun();
+        return;
+    }
+    SetLabelCaption(form_.BlnShown);
+    Fit();
+    UpdateWindow(hwnd_);
+}
+
+void FormWindow::SetLabelCaption(std::u16string_view caption) {
+    if (caption == U16(lbBlnCaption_)) return;  // while waiting: nothing to repaint
+    lbBlnCaption_ = Wide(caption);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+// The label sizes itself to its caption: as wide as its widest line, as high
+// as its lines, one line for an empty caption.
+SIZE FormWindow::LabelSize() const {
+    WindowDc dc(hwnd_);
+    Selection font(dc.Get(), font_.get());
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc.Get(), &metrics);
+    LONG width = 0;
+    LONG lines = 0;
+    ForEachLine(lbBlnCaption_, [&](std::wstring_view line) {
+        ++lines;
+        if (line.empty()) return;
+        RECT r{};
+        DrawTextW(dc.Get(), line.data(), static_cast<int>(line.size()), &r,
+                  kLabelFormat | DT_CALCRECT);
+        width = std::max(width, r.right - r.left);
+    });
+    return {width, lines * metrics.tmHeight};
+}
+
+// The label fills the client area from its top left corner; the window's
+// outer size, frame included, is the label's size plus the margin, so the
+// frame takes its share of the margin and the rest shows as background
+// right of and below the text. The bottom edge stays at its gap above the
+// bottom of the primary screen, where the balloon's left edge also is.
+void FormWindow::Fit() {
+    if (fitting_) {
+        // Moving the window took it to a screen of another DPI: fit again
+        // once the move in progress is done.
+        refitPending_ = true;
+        return;
+    }
+    FlagScope fitting(fitting_);
+    // Two screens with different DPIs cannot bounce the window for ever.
+    for (int round = 0; round < 3; ++round) {
+        refitPending_ = false;
+        FitOnce();
+        if (!refitPending_) break;
+    }
+}
+
+void FormWindow::FitOnce() {
+    const SIZE label = LabelSize();
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int dpi = static_cast<int>(dpi_);
+    const PixelRect want = BalloonRect({label.cx, label.cy}, screenHeight, dpi);
+    SetWindowPos(hwnd_, nullptr, want.left, want.top, want.width, want.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    // The system may not give the window the height asked for: the top
+    // follows the height it took, so that the bottom edge stays in place.
+    RECT got{};
+    GetWindowRect(hwnd_, &got);
+    const int top = BalloonTop(got.bottom - got.top, screenHeight, dpi);
+    if (got.top != top || got.left != want.left) {
+        SetWindowPos(hwnd_, nullptr, want.left, top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+    }
+}
+
+void FormWindow::UseDpi(UINT dpi) {
+    dpi_ = dpi;
+    font_.reset(CreateLabelFont(dpi));
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+// Only what can be seen is drawn: a long text makes the window reach far
+// past the edges of the screen, and the picture of all of it would be large.
+void FormWindow::Paint() {
+    PaintScope paint(hwnd_);
+    if (paint.Get() == nullptr) return;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    RECT screens{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+    screens.right = screens.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    screens.bottom = screens.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&screens), 2);
+    RECT area{};
+    if (!IntersectRect(&area, &paint.Area(), &client) || !IntersectRect(&area, &area, &screens)) {
+        return;
+    }
+    OffScreen canvas(paint.Get(), area);
+    HDC dc = canvas.Target();
+
+    SetDCBrushColor(dc, kLabelBackColor);
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    Selection font(dc, font_.get());
+    SetTextColor(dc, kLabelForeColor);
+    SetBkMode(dc, TRANSPARENT);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    LONG y = 0;
+    ForEachLine(lbBlnCaption_, [&](std::wstring_view line) {
+        if (!line.empty() && y < area.bottom && y + metrics.tmHeight > area.top) {
+            RECT r{0, y, client.right, y + metrics.tmHeight};
+            DrawTextW(dc, line.data(), static_cast<int>(line.size()), &r, kLabelFormat);
+        }
+        y += metrics.tmHeight;
+    });
+    canvas.Present();
 }
 
 void FormWindow::EndRun() {
@@ -56,25 +454,65 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
         self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    // After a failure no handler runs any more; the run is ending.
+    if (self->failure_ && message != WM_DESTROY && message != WM_NCDESTROY) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     // Exceptions must not unwind through the system's code: keep the failure
     // and end the run; Run rethrows it.
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
         self->failure_ = std::current_exception();
-        PostQuitMessage(1);
+        if (self->loopRunning_) PostQuitMessage(1);
         return 0;
     }
 }
 
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_TIMER:
+            if (wParam == kTmBln && mode_ == Mode::Balloon) TmBln_Timer();
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            // The label covers the balloon but for the margin's strip, which
+            // counts as the label too: a double-click anywhere on it ends the run.
+            if (mode_ == Mode::Balloon && form_.LbBln_DblClick() == Outcome::EndRun) EndRun();
+            return 0;
+        case WM_MOUSEACTIVATE:
+            if (mode_ == Mode::Balloon) return MA_NOACTIVATE;
+            break;
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers everything: erasing first would flicker
+        case WM_PAINT:
+            Paint();
+            return 0;
+        case WM_DISPLAYCHANGE:
+            // Parts of the window off the old screens were never drawn.
+            InvalidateRect(hwnd_, nullptr, FALSE);
+            break;
+        case WM_DPICHANGED:
+            UseDpi(HIWORD(wParam));
+            if (mode_ == Mode::Balloon) {
+                Fit();
+            } else if (mode_ == Mode::TestWindow) {
+                // Wherever the user took it, at the size the new DPI suggests.
+                const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+                SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                             suggested->right - suggested->left,
+                             suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            return 0;
         case WM_DESTROY:
-            hwnd_ = nullptr;
             // Only a running message loop is told to stop: a quit message left
             // behind would close the failure report's message box at once.
             if (loopRunning_) PostQuitMessage(0);
             return 0;
+        case WM_NCDESTROY: {
+            HWND hwnd = std::exchange(hwnd_, nullptr);
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }

@@ -1,10 +1,18 @@
 #pragma once
 // The window of the form F_ZERO: created hidden before the form loads, shown
 // afterwards as the balloon or the test window when the run goes on.
+//
+// The label LbBln is no child window: it is the text this window paints at
+// the top left of its client area, so that one window procedure handles the
+// whole form and every paint goes through one off-screen buffer.
 
 #include <windows.h>
 
 #include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "app/F_ZERO.h"
 
@@ -24,14 +32,39 @@ public:
     int Run(Outcome outcome);
 
 private:
+    enum class Mode { Hidden, Balloon, TestWindow };
+
+    struct FontDeleter {
+        void operator()(HFONT font) const { DeleteObject(font); }
+    };
+    using FontOwner = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void ShowBalloon();
+    void ShowTestWindow();
+    void BecomeTopLevel(DWORD style, DWORD exStyle);
+    void TmBln_Timer();
+    void SetLabelCaption(std::u16string_view caption);
+    SIZE LabelSize() const;
+    void Fit();
+    void FitOnce();
+    void Paint();
+    void UseDpi(UINT dpi);
     void EndRun();
+    void RethrowFailure();
 
     F_ZERO& form_;
     HWND hwnd_ = nullptr;
+    Mode mode_ = Mode::Hidden;
     bool loopRunning_ = false;
     std::exception_ptr failure_;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    FontOwner font_;
+    std::wstring lbBlnCaption_;
+    bool fitting_ = false;
+    bool refitPending_ = false;
 };
 
 }  // namespace vek::win32
