@@ -25,9 +25,9 @@ std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16strin
     bool lossy = false;
     const std::string list = platform.Encode(CodePage::Ansi, path, &lossy);
     if (lossy) {
-        throw RuntimeFailure(FailureKind::FileError,
-                             u"'" + std::u16string(path) +
-                                 u"' cannot be written in the system's code page")
+        throw RuntimeFailure(
+            FailureKind::FileError,
+            u"'" + std::u16string(path) + u"' cannot be written in the system's code page")
             .AddContext(u"DROP");
     }
     // Two bytes a character was once enough for every ANSI code page; UTF-8

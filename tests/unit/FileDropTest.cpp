@@ -1,9 +1,8 @@
 // DROP: the path, the existence test, the file-drop block and its target.
 
-#include "delivery/FileDrop.h"
-
 #include "TestUtil.h"
 #include "app/F_ZERO.h"
+#include "delivery/FileDrop.h"
 #include "platform/fake/FakePlatform.h"
 
 namespace vek {
@@ -107,9 +106,9 @@ TEST_F(DropCommandTest, OnlyAnExistingNormalFileByItsExactNameIsDropped) {
     fake.Find(u"system.txt")->system = true;
     fake.AddDirectory(u"sub");
     fake.AddFile(u"C:\\x.txt", "x");
-    for (const char16_t* args : {u"DROP#missing.txt", u"DROP#hidden.txt", u"DROP#system.txt",
-                                 u"DROP#sub", u"DROP#*.txt", u"DROP#a.tx?", u"DROP", u"DROP#",
-                                 u"DROP#C:\\x.txt", u"DROP# a.txt"}) {
+    for (const char16_t* args :
+         {u"DROP#missing.txt", u"DROP#hidden.txt", u"DROP#system.txt", u"DROP#sub", u"DROP#*.txt",
+          u"DROP#a.tx?", u"DROP", u"DROP#", u"DROP#C:\\x.txt", u"DROP# a.txt"}) {
         EXPECT_EQ(Run(args), Outcome::EndRun) << ToUtf8(args);
     }
     EXPECT_TRUE(fake.drops.empty());
@@ -129,7 +128,7 @@ TEST_F(DropCommandTest, NoWindowTargetsReceiveNothing) {
 
 TEST_F(DropCommandTest, TargetFoundThroughTheHost) {
     HostSnapshot snapshot{};
-    const std::string text = "x.hwnd\x01" "3003\r\n";
+    const std::string text = std::string("x.hwnd\x01") + "3003\r\n";
     std::copy(text.begin(), text.end(), snapshot.begin() + 4);
     fake.hostMemory["Sakura"] = snapshot;
     fake.AddFile(u"a.txt", "x");

@@ -58,7 +58,7 @@ TEST(HostMemoryTest, MissingMappingGivesNothing) {
 TEST(HostMemoryTest, ShortObjectIsFollowedByZeros) {
     Win32Platform platform;
     const std::string name = UniqueName("short");
-    const std::string content("\x20\0\0\0x.hwnd\x01" "1234\r\n", 17);
+    const std::string content = std::string("\x11\0\0\0x.hwnd\x01", 11) + "1234\r\n";
     Mapping mapping(name, content, static_cast<DWORD>(content.size()));
     ASSERT_TRUE(mapping);
     auto snapshot = platform.ReadHostMemory(name);
@@ -124,8 +124,8 @@ public:
             wc.lpszClassName = L"VEK.DropTestWindow";
             return RegisterClassExW(&wc);
         }();
-        hwnd_ = CreateWindowExW(0, MAKEINTATOM(atom), L"drop", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, GetModuleHandleW(nullptr), this);
+        hwnd_ = CreateWindowExW(0, MAKEINTATOM(atom), L"drop", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), this);
     }
     ~DropWindow() { Destroy(); }
     DropWindow(const DropWindow&) = delete;
@@ -148,7 +148,8 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE) {
-            auto* self = static_cast<DropWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            auto* self =
+                static_cast<DropWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
         auto* self = reinterpret_cast<DropWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -205,11 +206,11 @@ protected:
         EXPECT_EQ(r.point.y, 0);
         EXPECT_GE(r.bytes.size(), block.size());
         if (r.bytes.size() < block.size()) return r;
-        EXPECT_EQ(Field(r.bytes, 0), 20u);   // pFiles
-        EXPECT_EQ(Field(r.bytes, 4), 0u);    // pt.x
-        EXPECT_EQ(Field(r.bytes, 8), 0u);    // pt.y
-        EXPECT_EQ(Field(r.bytes, 12), 0u);   // fNC
-        EXPECT_EQ(Field(r.bytes, 16), 0u);   // fWide: an ANSI list
+        EXPECT_EQ(Field(r.bytes, 0), 20u);  // pFiles
+        EXPECT_EQ(Field(r.bytes, 4), 0u);   // pt.x
+        EXPECT_EQ(Field(r.bytes, 8), 0u);   // pt.y
+        EXPECT_EQ(Field(r.bytes, 12), 0u);  // fNC
+        EXPECT_EQ(Field(r.bytes, 16), 0u);  // fWide: an ANSI list
         const std::string ansi = platform.Encode(CodePage::Ansi, path);
         EXPECT_EQ(std::string(r.bytes.begin() + 20, r.bytes.begin() + 20 + ansi.size()), ansi);
         EXPECT_EQ(r.bytes[20 + ansi.size()], 0);      // the path's end
@@ -224,7 +225,8 @@ protected:
 TEST_F(DropTest, AsciiPath) {
     ReceivedDrop r = PostAndReceive(u"C:\\work\\a.txt");
     ASSERT_GE(r.bytes.size(), 35u);
-    EXPECT_EQ(std::string(r.bytes.begin() + 20, r.bytes.begin() + 35), std::string("C:\\work\\a.txt\0\0", 15));
+    EXPECT_EQ(std::string(r.bytes.begin() + 20, r.bytes.begin() + 35),
+              std::string("C:\\work\\a.txt\0\0", 15));
 }
 
 TEST_F(DropTest, JapanesePath) {
@@ -238,7 +240,8 @@ TEST_F(DropTest, JapanesePath) {
 
 TEST_F(DropTest, PathLongerThanMaxPath) {
     std::u16string path = u"C:";
-    for (int i = 0; i < 15; ++i) path += u"\\" + std::u16string(30, static_cast<char16_t>(u'a' + i));
+    for (int i = 0; i < 15; ++i)
+        path += u"\\" + std::u16string(30, static_cast<char16_t>(u'a' + i));
     path += u"\\file.txt";
     ASSERT_GT(path.size(), 400u);
     PostAndReceive(path);
@@ -298,8 +301,8 @@ TEST_F(DropCommandWin32Test, ExistingFileArrivesMissingOnesDoNot) {
     MakeFile(dir_ + u"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
     MakeDirectory(dir_ + u"\\sub");
     ASSERT_TRUE(ChangeDirectory(dir_));
-    for (const char16_t* args : {u"DROP#missing.txt", u"DROP#hidden.txt", u"DROP#sub",
-                                 u"DROP#*.txt", u"DROP"}) {
+    for (const char16_t* args :
+         {u"DROP#missing.txt", u"DROP#hidden.txt", u"DROP#sub", u"DROP#*.txt", u"DROP"}) {
         DropFile(platform, window.Handle(), args);
     }
     EXPECT_TRUE(window.Pump().empty());
@@ -317,7 +320,8 @@ TEST_F(DropCommandWin32Test, CurrentDirectoryDeeperThanMaxPath) {
     }
     MakeFile(deep + u"\\a.txt");
     ASSERT_GT(deep.size(), 300u);
-    if (!ChangeDirectory(deep)) GTEST_SKIP() << "the system limits the current directory to MAX_PATH";
+    if (!ChangeDirectory(deep))
+        GTEST_SKIP() << "the system limits the current directory to MAX_PATH";
     ASSERT_EQ(platform.CurrentDirectory(), deep);
     DropFile(platform, window.Handle(), u"DROP#a.txt");
     const auto& drops = window.Pump();
