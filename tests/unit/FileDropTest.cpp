@@ -137,20 +137,6 @@ TEST_F(DropCommandTest, TargetFoundThroughTheHost) {
     EXPECT_EQ(fake.drops[0].target, 3003);
 }
 
-TEST_F(DropCommandTest, DeepCurrentDirectory) {
-    SetTarget("5678\r\n");
-    std::u16string dir = u"C:";
-    for (int i = 0; i < 12; ++i) dir += u"\\" + std::u16string(30, static_cast<char16_t>(u'a' + i));
-    fake.currentDirectory = dir;
-    fake.AddFile(dir + u"\\vek.ini", "5678\r\n");
-    fake.AddFile(dir + u"\\a.txt", "x");
-    EXPECT_EQ(Run(u"DROP#a.txt"), Outcome::EndRun);
-    ASSERT_EQ(fake.drops.size(), 1u);
-    const std::string path = ToUtf8(dir + u"\\a.txt");
-    ASSERT_GT(path.size(), 300u);
-    EXPECT_EQ(fake.drops[0].block, ExpectedBlock(path, 20 + 2 * (path.size() + 2)));
-}
-
 TEST_F(DropCommandTest, NameOutsideTheCodePageIsReportedNotDropped) {
     FakePlatform western(1252);
     western.AddFile(u"vek.ini", "5678\r\n");

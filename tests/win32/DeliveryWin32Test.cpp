@@ -254,79 +254,54 @@ TEST_F(DropTest, PostToAGoneWindowIsNoFailure) {
     EXPECT_TRUE(window.Pump().empty());
 }
 
-// DROP from the command text to the receiver, with real files.
-class DropCommandWin32Test : public DropTest {
+// DROP from the command text to the receiver, from a current directory deeper
+// than MAX_PATH.
+class DeepDirectoryDropTest : public DropTest {
 protected:
-    DropCommandWin32Test() {
-        wchar_t base[MAX_PATH + 1];
-        GetTempPathW(MAX_PATH + 1, base);
-        dir_ = U16(base) + u"vek-drop-test-" + PlainNumber(GetCurrentProcessId());
-        CreateDirectoryW(FileApiPath(dir_).c_str(), nullptr);
+    DeepDirectoryDropTest() {
         DWORD need = GetCurrentDirectoryW(0, nullptr);
         saved_.resize(need);
         saved_.resize(GetCurrentDirectoryW(need, saved_.data()));
-    }
-    ~DropCommandWin32Test() override {
-        SetCurrentDirectoryW(saved_.c_str());
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-            const std::wstring path = FileApiPath(*it);
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
+        wchar_t base[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH + 1, base);
+        std::u16string dir = U16(base) + u"vek-drop-test-" + PlainNumber(GetCurrentProcessId());
+        for (int i = 0; i <= 10; ++i) {
+            if (i != 0) dir += u"\\" + std::u16string(30, static_cast<char16_t>(u'a' + i));
+            CreateDirectoryW(FileApiPath(dir).c_str(), nullptr);
+            created_.push_back(dir);
         }
-        RemoveDirectoryW(FileApiPath(dir_).c_str());
+        deep_ = dir;
+        file_ = deep_ + u"\\a.txt";
+        UniqueHandle file(CreateFileW(FileApiPath(file_).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    void MakeDirectory(const std::u16string& path) {
-        ASSERT_TRUE(CreateDirectoryW(FileApiPath(path).c_str(), nullptr)) << ToUtf8(path);
-        created_.push_back(path);
-    }
-    void MakeFile(const std::u16string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-        UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, attributes, nullptr));
-        ASSERT_TRUE(file) << ToUtf8(path);
-        created_.push_back(path);
-    }
-    bool ChangeDirectory(const std::u16string& path) {
-        return SetCurrentDirectoryW(Wide(path).c_str()) != FALSE;
+    ~DeepDirectoryDropTest() override {
+        SetCurrentDirectoryW(saved_.c_str());
+        DeleteFileW(FileApiPath(file_).c_str());
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+            RemoveDirectoryW(FileApiPath(*it).c_str());
+        }
     }
 
-    std::u16string dir_;
+    std::u16string deep_;
+    std::u16string file_;
 
 private:
     std::wstring saved_;
     std::vector<std::u16string> created_;
 };
 
-TEST_F(DropCommandWin32Test, ExistingFileArrivesMissingOnesDoNot) {
-    MakeFile(dir_ + u"\\a.txt");
-    MakeFile(dir_ + u"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
-    MakeDirectory(dir_ + u"\\sub");
-    ASSERT_TRUE(ChangeDirectory(dir_));
-    for (const char16_t* args :
-         {u"DROP#missing.txt", u"DROP#hidden.txt", u"DROP#sub", u"DROP#*.txt", u"DROP"}) {
-        DropFile(platform, window.Handle(), args);
-    }
-    EXPECT_TRUE(window.Pump().empty());
-    DropFile(platform, window.Handle(), u"DROP#a.txt");
-    const auto& drops = window.Pump();
-    ASSERT_EQ(drops.size(), 1u);
-    EXPECT_EQ(drops[0].path, Wide(dir_ + u"\\a.txt"));
-}
-
-TEST_F(DropCommandWin32Test, CurrentDirectoryDeeperThanMaxPath) {
-    std::u16string deep = dir_;
-    for (int i = 0; i < 10; ++i) {
-        deep += u"\\" + std::u16string(30, static_cast<char16_t>(u'a' + i));
-        MakeDirectory(deep);
-    }
-    MakeFile(deep + u"\\a.txt");
-    ASSERT_GT(deep.size(), 300u);
-    if (!ChangeDirectory(deep))
+TEST_F(DeepDirectoryDropTest, FileArrivesWithItsWholePath) {
+    ASSERT_GT(deep_.size(), 300u);
+    ASSERT_TRUE(platform.FileExists(file_));
+    if (!SetCurrentDirectoryW(Wide(deep_).c_str())) {
         GTEST_SKIP() << "the system limits the current directory to MAX_PATH";
-    ASSERT_EQ(platform.CurrentDirectory(), deep);
+    }
+    ASSERT_EQ(platform.CurrentDirectory(), deep_);
     DropFile(platform, window.Handle(), u"DROP#a.txt");
     const auto& drops = window.Pump();
     ASSERT_EQ(drops.size(), 1u);
-    EXPECT_EQ(drops[0].path, Wide(deep + u"\\a.txt"));
+    EXPECT_EQ(drops[0].path, Wide(file_));
 }
 
 }  // namespace

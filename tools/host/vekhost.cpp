@@ -137,7 +137,9 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     if (file == INVALID_HANDLE_VALUE) return false;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) bytes.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+        bytes.append(buffer, got);
+    }
     CloseHandle(file);
     return true;
 }
@@ -189,7 +191,8 @@ bool Publish(const std::wstring& name, const std::string& content) {
     std::memcpy(view, content.data(), content.size());
     UnmapViewOfFile(view);
     g_mappings.push_back(mapping);
-    Record("PUBLISHED name=" + Utf8(name) + " bytes=" + Decimal(static_cast<long long>(content.size())));
+    Record("PUBLISHED name=" + Utf8(name) +
+           " bytes=" + Decimal(static_cast<long long>(content.size())));
     return true;
 }
 
@@ -211,7 +214,8 @@ bool PublishAll() {
 int Usage() {
     Print(
         "usage: vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]\n"
-        "               [--until-stdin-closes] [--publish NAME]... [--publish-raw NAME FILE]...\n"
+        "               [--until-stdin-closes] [--publish NAME]...\n"
+        "               [--publish-raw NAME FILE]...\n"
         "Opens a window that records every WM_COPYDATA and WM_DROPFILES it receives.\n"
         "  --ini DIR             write the window's handle into DIR\\vek.ini\n"
         "  --publish NAME        publish the window's handle in shared memory NAME\n"
