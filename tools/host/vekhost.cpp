@@ -1,13 +1,18 @@
 // vekhost: a stand-in for the desktop-mascot host. It opens a window, can
-// write that window's handle into a vek.ini, and prints every WM_COPYDATA it
-// receives, so that you can see exactly what vek.exe (or your script) sends.
+// write that window's handle into a vek.ini or publish it in named shared
+// memory, and prints every WM_COPYDATA and WM_DROPFILES it receives, so that
+// you can see exactly what vek.exe (or your script) sends.
 //
 //   vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]
-//           [--until-stdin-closes]
+//           [--until-stdin-closes] [--publish NAME]... [--publish-raw NAME FILE]...
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,8 +24,15 @@ using vek::tools::Decimal;
 using vek::tools::Print;
 using vek::tools::Utf8;
 
+struct RawMapping {
+    std::wstring name;
+    std::wstring file;
+};
+
 struct Options {
     std::wstring iniDir;
+    std::vector<std::wstring> publish;
+    std::vector<RawMapping> publishRaw;
     std::wstring logPath;
     std::wstring title = L"VEK stand-in host";
     DWORD quitAfterMs = 0;
@@ -29,6 +41,8 @@ struct Options {
 
 Options g_options;
 HWND g_window = nullptr;
+// The published mappings live as long as the host.
+std::vector<HANDLE> g_mappings;
 
 constexpr UINT_PTR kQuitTimer = 1;
 
@@ -53,12 +67,37 @@ void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
           "\n---\n");
 }
 
+// Under Wine the block of a WM_DROPFILES posted by another process cannot be
+// read here; the record then says that the message came, with no files.
+void OnDropFiles(HDROP drop) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::string paths;
+    for (UINT i = 0; i < count; ++i) {
+        UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        if (i != 0) paths += "\n";
+        paths += Utf8(path);
+    }
+    DragFinish(drop);
+    Record("DROPFILES window=" + HandleText(g_window) + " files=" + Decimal(count) +
+           " paths=" + vek::tools::Hex(paths));
+    if (count == 0) {
+        Print("--- WM_DROPFILES; its file list cannot be read here\n");
+    } else {
+        Print("--- WM_DROPFILES, " + Decimal(count) + " file(s):\n" + paths + "\n---\n");
+    }
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COPYDATA:
             OnCopyData(reinterpret_cast<HWND>(wParam),
                        *reinterpret_cast<const COPYDATASTRUCT*>(lParam));
             return TRUE;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_TIMER:
             if (wParam == kQuitTimer) DestroyWindow(hwnd);
             return 0;
@@ -92,12 +131,96 @@ bool WriteIni(const std::wstring& dir) {
     return ok != FALSE;
 }
 
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return true;
+}
+
+std::string Ansi(const std::wstring& text) {
+    if (text.empty()) return {};
+    int need = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(need), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), need,
+                        nullptr, nullptr);
+    return out;
+}
+
+// What a host publishes: a 4-byte size, then entries of key, 0x01, value and
+// CR LF in the ANSI code page, the window handle among them.
+std::string HostMemoryContent() {
+    const std::string id = "vekhost." + Decimal(GetCurrentProcessId());
+    std::string entries = id + ".name\x01" + Ansi(g_options.title) + "\r\n";
+    entries += id + ".hwnd\x01" + HandleText(g_window) + "\r\n";
+    entries += id + ".acp\x01" + Decimal(GetACP()) + "\r\n";
+    const auto size = static_cast<std::uint32_t>(4 + entries.size());
+    std::string content(4, '\0');
+    std::memcpy(content.data(), &size, 4);
+    return content + entries;
+}
+
+// Creates the named mapping with exactly these bytes; a name already taken
+// (another host) is an error, so that no test reads a stranger's memory.
+bool Publish(const std::wstring& name, const std::string& content) {
+    if (content.empty()) {
+        Print("vekhost: nothing to publish under " + Utf8(name) + "\n");
+        return false;
+    }
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                        static_cast<DWORD>(content.size()), name.c_str());
+    if (mapping == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+        Print("vekhost: could not publish " + Utf8(name) +
+              (mapping != nullptr ? ": another program already did" : "") + "\n");
+        if (mapping != nullptr) CloseHandle(mapping);
+        return false;
+    }
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    if (view == nullptr) {
+        CloseHandle(mapping);
+        Print("vekhost: could not map " + Utf8(name) + "\n");
+        return false;
+    }
+    std::memcpy(view, content.data(), content.size());
+    UnmapViewOfFile(view);
+    g_mappings.push_back(mapping);
+    Record("PUBLISHED name=" + Utf8(name) +
+           " bytes=" + Decimal(static_cast<long long>(content.size())));
+    return true;
+}
+
+bool PublishAll() {
+    for (const std::wstring& name : g_options.publish) {
+        if (!Publish(name, HostMemoryContent())) return false;
+    }
+    for (const RawMapping& raw : g_options.publishRaw) {
+        std::string bytes;
+        if (!ReadWholeFile(raw.file, bytes)) {
+            Print("vekhost: could not read " + Utf8(raw.file) + "\n");
+            return false;
+        }
+        if (!Publish(raw.name, bytes)) return false;
+    }
+    return true;
+}
+
 int Usage() {
     Print(
         "usage: vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]\n"
-        "               [--until-stdin-closes]\n"
-        "Opens a window that records every WM_COPYDATA it receives.\n"
+        "               [--until-stdin-closes] [--publish NAME]...\n"
+        "               [--publish-raw NAME FILE]...\n"
+        "Opens a window that records every WM_COPYDATA and WM_DROPFILES it receives.\n"
         "  --ini DIR             write the window's handle into DIR\\vek.ini\n"
+        "  --publish NAME        publish the window's handle in shared memory NAME\n"
+        "                        (enbryo or Sakura, as a host does)\n"
+        "  --publish-raw NAME FILE  publish FILE's bytes as they are in shared memory NAME\n"
         "  --log FILE            also append one line per message to FILE\n"
         "  --quit-after MS       close after MS milliseconds\n"
         "  --until-stdin-closes  close when standard input reaches its end\n");
@@ -116,6 +239,13 @@ bool ParseOptions(int argc, wchar_t** argv) {
             g_options.title = value();
         } else if (arg == L"--quit-after") {
             g_options.quitAfterMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
+        } else if (arg == L"--publish" && i + 1 < argc) {
+            g_options.publish.push_back(value());
+        } else if (arg == L"--publish-raw" && i + 2 < argc) {
+            RawMapping raw;
+            raw.name = value();
+            raw.file = value();
+            g_options.publishRaw.push_back(raw);
         } else if (arg == L"--until-stdin-closes") {
             g_options.untilStdinCloses = true;
         } else {
@@ -150,6 +280,8 @@ int wmain(int argc, wchar_t** argv) {
         Print("vekhost: could not write " + Utf8(g_options.iniDir) + "\\vek.ini\n");
         return 1;
     }
+    DragAcceptFiles(g_window, TRUE);
+    if (!PublishAll()) return 1;
     if (g_options.quitAfterMs != 0) SetTimer(g_window, kQuitTimer, g_options.quitAfterMs, nullptr);
     if (g_options.untilStdinCloses) {
         HANDLE thread = CreateThread(nullptr, 0, WatchStdin, nullptr, 0, nullptr);

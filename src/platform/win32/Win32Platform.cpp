@@ -1,6 +1,8 @@
 #include "platform/win32/Win32Platform.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "app/CommandLine.h"
 #include "app/Failure.h"
@@ -221,8 +223,21 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<co
 
 void Win32Platform::ShowMessage(std::u16string_view text) { ShowVekMessage(nullptr, text, 0); }
 
-std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view /*name*/) {
-    return std::nullopt;
+std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view name) {
+    const std::string nameText(name);
+    UniqueHandle mapping(OpenFileMappingA(FILE_MAP_READ, TRUE, nameText.c_str()));
+    if (!mapping) return std::nullopt;
+    HostSnapshot snapshot{};
+    MappedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return snapshot;
+    // The object may be smaller than the snapshot, or only partly committed:
+    // copy no more than the readable region the view starts with.
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(view.Get(), &region, sizeof region) != sizeof region) return snapshot;
+    constexpr DWORD kUnreadable = PAGE_NOACCESS | PAGE_GUARD;
+    if (region.State != MEM_COMMIT || (region.Protect & kUnreadable) != 0) return snapshot;
+    std::memcpy(snapshot.data(), view.Get(), std::min<SIZE_T>(region.RegionSize, snapshot.size()));
+    return snapshot;
 }
 
 void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) {
