@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs a benchmark: bash bench/run.sh delivery|file
+# Runs a benchmark: bash bench/run.sh table|delivery|file
+#   table [RUNS]     every performance figure in one table (see bench/table.sh)
 #   delivery [RUNS]  vek.exe delivering an event against a bare sender, under
 #          Wine (see bench/delivery.sh)
 #   file   the FILE command's request building on a generated 30 MB Shift_JIS
@@ -11,6 +12,10 @@ set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 
 case "${1:-}" in
+    table)
+        shift
+        exec bash "$VEK_ROOT/bench/table.sh" "$@"
+        ;;
     delivery)
         shift
         exec bash "$VEK_ROOT/bench/delivery.sh" "$@"
@@ -22,7 +27,7 @@ case "${1:-}" in
         "$VEK_ROOT/build/native/bench/vek_file_bench" "$VEK_ROOT/build/bench"
         ;;
     *)
-        echo "usage: bash bench/run.sh delivery [RUNS] | file" >&2
+        echo "usage: bash bench/run.sh table [RUNS] | delivery [RUNS] | file" >&2
         exit 2
         ;;
 esac

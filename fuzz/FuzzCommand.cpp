@@ -4,6 +4,7 @@
 #include "app/F_ZERO.h"
 #include "app/Failure.h"
 #include "app/UsageText.h"
+#include "balloon/Player.h"
 #include "platform/fake/FakePlatform.h"
 
 using namespace vek;
@@ -56,6 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         "the balloon plays the usage text or the not-ready report");
             fuzz::Check(form.BlnPos == 1 && form.BlnWait == 0 && form.BlnShown.empty(),
                         "the player starts from the beginning");
+            {
+                // And plays to its end.
+                const auto bound = (static_cast<std::int64_t>(form.BlnText.size()) + 82) * 4;
+                std::int64_t ticks = 0;
+                while (form.TmBln_Timer() == Outcome::KeepRunning) {
+                    fuzz::Check(++ticks <= bound, "the balloon ends by itself");
+                }
+            }
             break;
         case Outcome::EndRun:
         case Outcome::ShowTestWindow:

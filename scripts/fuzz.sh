@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (preset fuzz), replays every kept regression
-# input and seed, then fuzzes each target for a while.
+# input, then fuzzes each target for a while, as many at once as there are
+# cores, and prints a table of what each did.
 #
 #   bash scripts/fuzz.sh [SECONDS-PER-TARGET] [TARGET...]     (default 60, all)
 #
@@ -13,32 +14,56 @@ seconds="${1:-60}"
 shift || true
 vek_build fuzz
 bin="$VEK_ROOT/build/fuzz/fuzz"
+logs="$VEK_ROOT/build/fuzz-logs"
+mkdir -p "$logs"
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    targets=()
     for dir in "$VEK_ROOT"/fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
 fi
 
-for target in "${targets[@]}"; do
-    corpus="$VEK_ROOT/build/fuzz-corpus/$target"
-    artifacts="$VEK_ROOT/build/fuzz-artifacts/$target"
+fuzz_one() {
+    local target="$1"
+    local corpus="$VEK_ROOT/build/fuzz-corpus/$target"
+    local artifacts="$VEK_ROOT/build/fuzz-artifacts/$target"
+    local log="$logs/$target.log"
     mkdir -p "$corpus" "$artifacts"
     cp -n "$VEK_ROOT/fuzz/corpus/$target"/* "$corpus"/ 2>/dev/null || true
-
-    regressions=("$VEK_ROOT/fuzz/regressions/$target"/*)
+    : > "$log"
+    local regressions=("$VEK_ROOT/fuzz/regressions/$target"/*)
     if [ -e "${regressions[0]}" ]; then
-        vek_log "$target: replaying ${#regressions[@]} regression inputs"
-        "$bin/$target" "${regressions[@]}" 2>&1 | tail -n 1
+        "$bin/$target" "${regressions[@]}" >> "$log" 2>&1 || return 1
     fi
-
-    vek_log "$target: fuzzing for $seconds s"
     "$bin/$target" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=4096 \
-        -artifact_prefix="$artifacts/" -print_final_stats=1 "$corpus" 2>&1 |
-        grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb|==[0-9]+==|SUMMARY|invariant)" || true
-    if compgen -G "$artifacts/crash-*" >/dev/null || compgen -G "$artifacts/leak-*" >/dev/null ||
-        compgen -G "$artifacts/timeout-*" >/dev/null || compgen -G "$artifacts/oom-*" >/dev/null; then
-        echo "$target: the fuzzer found a failing input in $artifacts" >&2
-        exit 1
-    fi
+        -artifact_prefix="$artifacts/" -print_final_stats=1 "$corpus" >> "$log" 2>&1
+}
+
+vek_log "fuzzing ${#targets[@]} targets for $seconds s each"
+jobs=$(nproc)
+declare -A pids=()
+failed=()
+for target in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    fuzz_one "$target" &
+    pids[$target]=$!
 done
+for target in "${targets[@]}"; do
+    wait "${pids[$target]}" || failed+=("$target")
+done
+
+printf '\n%-18s %14s %10s %8s %8s\n' target executions exec/s corpus "rss MB"
+for target in "${targets[@]}"; do
+    log="$logs/$target.log"
+    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "-")
+    speed=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "-")
+    rss=$(grep -o 'stat::peak_rss_mb: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "-")
+    corpus=$(find "$VEK_ROOT/build/fuzz-corpus/$target" -type f | wc -l)
+    printf '%-18s %14s %10s %8s %8s\n' "$target" "$runs" "$speed" "$corpus" "$rss"
+done
+if [ "${#failed[@]}" -ne 0 ]; then
+    for target in "${failed[@]}"; do
+        echo "== $target failed; its log:" >&2
+        grep -E "==[0-9]+==|SUMMARY|invariant|runtime error|Test unit written" "$logs/$target.log" >&2 || tail -20 "$logs/$target.log" >&2
+    done
+    exit 1
+fi
 vek_log "fuzzing found nothing"

@@ -10,18 +10,22 @@ vek_as_root() {
 }
 
 # Installs the packages the build and the tests need, when any is missing.
+# Further packages may be named as arguments.
 vek_install_deps() {
     local packages=(cmake make g++ libgtest-dev googletest
         mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-        wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho "$@")
+        wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho
+        clang "$@")
+    # libFuzzer's runtime: its own package on Debian, part of clang elsewhere.
+    local optional=(libclang-rt-dev)
     local missing=()
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         vek_log "adding the i386 architecture (for wine32)"
         vek_as_root dpkg --add-architecture i386
-        missing=("${packages[@]}")
+        missing=("${packages[@]}" "${optional[@]}")
     else
         local p
-        for p in "${packages[@]}"; do
+        for p in "${packages[@]}" "${optional[@]}"; do
             if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
                 missing+=("$p")
             fi
@@ -31,9 +35,17 @@ vek_install_deps() {
         vek_log "all packages are installed"
         return
     fi
-    vek_log "installing: ${missing[*]}"
     vek_as_root apt-get update
-    vek_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    local wanted=() p
+    for p in "${missing[@]}"; do
+        if [[ " ${optional[*]} " == *" $p "* ]] && ! apt-cache show "$p" >/dev/null 2>&1; then
+            continue
+        fi
+        wanted+=("$p")
+    done
+    [ "${#wanted[@]}" -eq 0 ] && return
+    vek_log "installing: ${wanted[*]}"
+    vek_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${wanted[@]}"
 }
 
 # Configures and builds one preset; more arguments are build targets.

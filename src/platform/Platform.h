@@ -70,7 +70,9 @@ public:
                                bool* lossy) const = 0;
 
     // Sends a WM_COPYDATA message with the own window as sender and waits
-    // until the target has handled it. A target that is no window is ignored.
+    // until the target has handled it. A target that is no window is ignored;
+    // a window that does not take the message (it ends first, or the message
+    // cannot be passed to it) is a RuntimeFailure.
     virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) = 0;
 
     // Shows text in a modal message box captioned "VEK" with one OK button.

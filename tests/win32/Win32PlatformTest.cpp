@@ -210,6 +210,19 @@ TEST(Win32CodecTest, LargeTextsConvertWhole) {
     EXPECT_EQ(platform.Decode(CodePage::ShiftJis, bytes), text);
 }
 
+TEST(Win32SendTest, AnsweredOrStaleIsFineOnlyANonWindowIsIgnored) {
+    Win32Platform platform;
+    // A window whose handler answers 0: the message was still taken.
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const std::string bytes = "NOTIFY SSTP/1.0";
+    EXPECT_NO_THROW(platform.SendCopyData(FromHwnd(window), 9801, bytes));
+    DestroyWindow(window);
+    // The same handle, now naming no window, is ignored.
+    EXPECT_NO_THROW(platform.SendCopyData(FromHwnd(window), 9801, bytes));
+}
+
 TEST(Win32HandleTest, HandlesKeepTheirSignThroughThe32BitForm) {
     EXPECT_EQ(FromHwnd(ToHwnd(-1)), -1);
     EXPECT_EQ(ToHwnd(-1), reinterpret_cast<HWND>(static_cast<INT_PTR>(-1)));

@@ -5,6 +5,7 @@
 //
 //   vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]
 //           [--until-stdin-closes] [--publish NAME]... [--publish-raw NAME FILE]...
+//           [--digest] [--lock FILE] [--exit-in-copydata]
 
 #include <windows.h>
 
@@ -37,6 +38,9 @@ struct Options {
     std::wstring title = L"VEK stand-in host";
     DWORD quitAfterMs = 0;
     bool untilStdinCloses = false;
+    bool digest = false;          // large requests: record a digest, not every byte
+    std::wstring lockPath;        // a file held open, shared with nobody
+    bool exitInCopyData = false;  // die while the sender waits for the first request
 };
 
 Options g_options;
@@ -54,13 +58,35 @@ void Record(const std::string& line) {
     if (!g_options.logPath.empty()) vek::tools::AppendLine(g_options.logPath, line);
 }
 
+// FNV-1a, 64 bits: enough to tell that a large request arrived whole.
+std::string Digest(std::string_view bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (unsigned char b : bytes) {
+        hash ^= b;
+        hash *= 0x100000001b3u;
+    }
+    return vek::tools::Hex(std::string_view(reinterpret_cast<const char*>(&hash), sizeof hash));
+}
+
 void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
     std::string bytes;
     if (record.lpData != nullptr && record.cbData != 0) {
         bytes.assign(static_cast<const char*>(record.lpData), record.cbData);
     }
-    Record("COPYDATA sender=" + HandleText(sender) + " dwData=" + Decimal(record.dwData) +
-           " bytes=" + Decimal(record.cbData) + " hex=" + vek::tools::Hex(bytes));
+    const std::string head = "COPYDATA sender=" + HandleText(sender) +
+                             " dwData=" + Decimal(record.dwData) + " bytes=" + Decimal(record.cbData);
+    if (g_options.digest) {
+        Record(head + " fnv=" + Digest(bytes));
+        Print("--- WM_COPYDATA from window " + HandleText(sender) + ", dwData " +
+              Decimal(record.dwData) + ", " + Decimal(record.cbData) + " bytes\n");
+    } else {
+        Record(head + " hex=" + vek::tools::Hex(bytes));
+    }
+    if (g_options.exitInCopyData) {
+        Record("EXITING");
+        ExitProcess(3);
+    }
+    if (g_options.digest) return;
     std::string text = Utf8(vek::tools::FromCodePage(932, bytes));
     Print("--- WM_COPYDATA from window " + HandleText(sender) + ", dwData " +
           Decimal(record.dwData) + ", " + Decimal(record.cbData) + " bytes (Shift_JIS):\n" + text +
@@ -223,7 +249,10 @@ int Usage() {
         "  --publish-raw NAME FILE  publish FILE's bytes as they are in shared memory NAME\n"
         "  --log FILE            also append one line per message to FILE\n"
         "  --quit-after MS       close after MS milliseconds\n"
-        "  --until-stdin-closes  close when standard input reaches its end\n");
+        "  --until-stdin-closes  close when standard input reaches its end\n"
+        "  --digest              record a digest of each request instead of its bytes\n"
+        "  --lock FILE           hold FILE open, shared with nobody, while running\n"
+        "  --exit-in-copydata    end the host while it handles the first request\n");
     return 2;
 }
 
@@ -248,6 +277,12 @@ bool ParseOptions(int argc, wchar_t** argv) {
             g_options.publishRaw.push_back(raw);
         } else if (arg == L"--until-stdin-closes") {
             g_options.untilStdinCloses = true;
+        } else if (arg == L"--digest") {
+            g_options.digest = true;
+        } else if (arg == L"--lock" && i + 1 < argc) {
+            g_options.lockPath = value();
+        } else if (arg == L"--exit-in-copydata") {
+            g_options.exitInCopyData = true;
         } else {
             return false;
         }
@@ -282,6 +317,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     DragAcceptFiles(g_window, TRUE);
     if (!PublishAll()) return 1;
+    HANDLE locked = INVALID_HANDLE_VALUE;
+    if (!g_options.lockPath.empty()) {
+        locked = CreateFileW(g_options.lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (locked == INVALID_HANDLE_VALUE) {
+            Print("vekhost: could not lock " + Utf8(g_options.lockPath) + "\n");
+            return 1;
+        }
+        Record("LOCKED");
+    }
     if (g_options.quitAfterMs != 0) SetTimer(g_window, kQuitTimer, g_options.quitAfterMs, nullptr);
     if (g_options.untilStdinCloses) {
         HANDLE thread = CreateThread(nullptr, 0, WatchStdin, nullptr, 0, nullptr);
@@ -293,10 +338,13 @@ int wmain(int argc, wchar_t** argv) {
           Decimal(GetACP()) + ")\nREADY " + HandleText(g_window) + "\n");
 
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    BOOL got = 0;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    if (got < 0) Record("GETMESSAGE-FAILED error=" + Decimal(GetLastError()));
+    if (locked != INVALID_HANDLE_VALUE) CloseHandle(locked);
     Record("QUIT");
     return 0;
 }

@@ -7,7 +7,7 @@
 //                [--stderr FILE] [--timeout MS] [--dismiss-message-boxes]
 //
 //                [--sample-windows MS] [--double-click-after MS]
-//                [--close-after MS] [--hold-foreground]
+//                [--close-after MS] [--hold-foreground] [--memory]
 //
 // The command-line file holds the whole command line in UTF-8. The report
 // holds one line per event: "PID n", "MSGBOX caption=HEX text=HEX" (UTF-8 in
@@ -30,9 +30,16 @@
 //   --hold-foreground       opens a window of the probe's own in the
 //                           foreground first, and reports "FOREGROUND t=
 //                           owner=probe|program|other|none" as that changes
+//
+// Measuring:
+//   --memory                reports "MEMORY peak_private= peak_working_set="
+//                           (bytes) once the program has ended
 
 #include <windows.h>
 
+#include <psapi.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -60,6 +67,7 @@ struct RunOptions {
     long long doubleClickAfterMs = -1;
     long long closeAfterMs = -1;
     bool holdForeground = false;
+    bool memory = false;
 };
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
@@ -368,9 +376,23 @@ int Run(const RunOptions& options) {
     const ULONGLONG deadline = start + options.timeoutMs;
     const DWORD pollMs = options.sampleMs != 0 && options.sampleMs < 20 ? options.sampleMs : 20;
     bool timedOut = false;
+    // Some systems (Wine) forget a process's peaks once it has ended: the
+    // probe keeps its own, sampled while the program runs.
+    SIZE_T peakPrivate = 0;
+    SIZE_T peakWorkingSet = 0;
+    auto sampleMemory = [&] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (!GetProcessMemoryInfo(pi.hProcess, &counters, sizeof counters)) return;
+        peakPrivate = std::max({peakPrivate, counters.PagefileUsage, counters.PeakPagefileUsage});
+        peakWorkingSet =
+            std::max({peakWorkingSet, counters.WorkingSetSize, counters.PeakWorkingSetSize});
+    };
     for (;;) {
-        DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, pollMs, QS_ALLINPUT);
+        DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE,
+                                               options.memory ? 5 : pollMs, QS_ALLINPUT);
         PumpMessages();
+        if (options.memory) sampleMemory();
         if (wait == WAIT_OBJECT_0) break;
         if (watch.Active()) watch.Sample();
         if (GetTickCount64() > deadline) {
@@ -403,6 +425,11 @@ int Run(const RunOptions& options) {
     } else {
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
+        if (options.memory) {
+            Report(options, "MEMORY peak_private=" + Decimal(static_cast<long long>(peakPrivate)) +
+                                " peak_working_set=" +
+                                Decimal(static_cast<long long>(peakWorkingSet)));
+        }
         Report(options, "EXIT " + Decimal(code));
     }
     CloseHandle(pi.hThread);
@@ -415,7 +442,7 @@ int Usage() {
         "usage: vekprobe run --exe PATH --cmdline-file FILE --cwd DIR --out FILE\n"
         "                    [--stderr FILE] [--timeout MS] [--dismiss-message-boxes]\n"
         "                    [--sample-windows MS] [--double-click-after MS]\n"
-        "                    [--close-after MS] [--hold-foreground]\n");
+        "                    [--close-after MS] [--hold-foreground] [--memory]\n");
     return 2;
 }
 
@@ -449,6 +476,8 @@ int wmain(int argc, wchar_t** argv) {
                 options.doubleClickAfterMs = wcstoll(value().c_str(), nullptr, 10);
             } else if (arg == L"--close-after") {
                 options.closeAfterMs = wcstoll(value().c_str(), nullptr, 10);
+            } else if (arg == L"--memory") {
+                options.memory = true;
             } else if (arg == L"--hold-foreground") {
                 options.holdForeground = true;
             } else {

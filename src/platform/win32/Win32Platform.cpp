@@ -213,12 +213,31 @@ void Win32Platform::AppendEncoded(CodePage cp, std::u16string_view text, std::st
 }
 
 void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) {
+    const HWND window = ToHwnd(target);
+    // A handle that names no window (a stale vek.ini) takes nothing: nothing to report.
+    if (!IsWindow(window)) return;
+    if (bytes.size() > MAXDWORD) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"a request of " + PlainNumber(static_cast<std::int64_t>(bytes.size())) +
+                                 u" bytes is too large to send");
+    }
     COPYDATASTRUCT record{};
     record.dwData = marker;
     record.cbData = static_cast<DWORD>(bytes.size());
     record.lpData = const_cast<char*>(bytes.data());
-    SendMessageW(ToHwnd(target), WM_COPYDATA, reinterpret_cast<WPARAM>(own_),
-                 reinterpret_cast<LPARAM>(&record));
+    // Waits as SendMessage does, but tells a message the window never took
+    // (too large to pass, or the window went away first) from one it
+    // handled, whatever the window answered.
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own_),
+                            reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, 0xFFFFFFFF,
+                            &answer) == 0) {
+        const DWORD error = GetLastError();
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"the request (" + PlainNumber(record.cbData) +
+                                 u" bytes) was not taken by window " + PlainNumber(target) +
+                                 u": " + SystemMessage(error));
+    }
 }
 
 void Win32Platform::ShowMessage(std::u16string_view text) { ShowVekMessage(nullptr, text, 0); }
