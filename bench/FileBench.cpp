@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -292,10 +291,11 @@ int Main(int argc, char** argv) {
         timeOk ? "met" : "MISSED", fullRss <= 4 * fileSize ? "met" : "MISSED",
         defaultRss < 16u * 1024 * 1024 ? "met" : "MISSED");
     // One line for scripts that gather the figures (bench/run.sh table).
-    std::printf("FIGURES build_ratio=%.3f send_ratio=%.3f full_memory_ratio=%.3f "
-                "default_memory_mb=%.1f file_bytes=%zu\n",
-                b / rt, bs / rt, static_cast<double>(fullRss) / static_cast<double>(fileSize),
-                Mb(defaultRss), fileSize);
+    std::printf(
+        "FIGURES build_ratio=%.3f send_ratio=%.3f full_memory_ratio=%.3f "
+        "default_memory_mb=%.1f file_bytes=%zu\n",
+        b / rt, bs / rt, static_cast<double>(fullRss) / static_cast<double>(fileSize),
+        Mb(defaultRss), fileSize);
     if (std::getenv("VEK_BENCH_KEEP_FILE") == nullptr) fs::remove(kFileName);
     return timeOk && memoryOk ? 0 : 2;
 }

@@ -51,8 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "the notification's first lines");
     fuzz::Check(request.ends_with(u"\r\nSecurityLevel: local\r\nCharset: Shift_JIS"),
                 "the notification's last lines");
-    const bool found = request.find(u"\r\nReference0: a.txt\r\n") != std::u16string::npos;
-    if (found) {
+    // Whether the argument left the name a.txt: the text before the first "/"
+    // (a line break in it is part of the name, and of the request).
+    const std::u16string command = u"FILE#a.txt" + argument;
+    const std::u16string name = Trim(command.substr(5, command.find(u'/') - 5));
+    if (fake.FileExists(name)) {
         const std::u16string count =
             u"\r\nReference4: " + PlainNumber(ReferenceLineCount(content)) + u"\r\nHWnd:";
         fuzz::Check(request.find(count) != std::u16string::npos, "Reference4 counts every line");

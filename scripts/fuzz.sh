@@ -61,8 +61,8 @@ for target in "${targets[@]}"; do
 done
 if [ "${#failed[@]}" -ne 0 ]; then
     for target in "${failed[@]}"; do
-        echo "== $target failed; its log:" >&2
-        grep -E "==[0-9]+==|SUMMARY|invariant|runtime error|Test unit written" "$logs/$target.log" >&2 || tail -20 "$logs/$target.log" >&2
+        echo "== $target failed; the end of its log:" >&2
+        grep -v -E "^#[0-9]+ |^ +#[0-9]+ " "$logs/$target.log" | tail -n 12 >&2
     done
     exit 1
 fi

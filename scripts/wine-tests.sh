@@ -21,5 +21,8 @@ e2e="$VEK_ROOT/build/native/tests/vek_e2e_tests"
 
 vek_log "end-to-end tests, code page 932"
 LC_ALL=ja_JP.UTF-8 VEK_E2E_EXPECT_ACP=932 timeout 1800 "$e2e" --gtest_brief=1 "$@"
+# The balloon and the hostile inputs do not depend on the code page: the
+# second run takes the suites whose texts and files do.
 vek_log "end-to-end tests, code page 1252"
-LC_ALL=C VEK_E2E_EXPECT_ACP=1252 timeout 1800 "$e2e" --gtest_brief=1 "$@"
+LC_ALL=C VEK_E2E_EXPECT_ACP=1252 timeout 1800 "$e2e" --gtest_brief=1 \
+    --gtest_filter="${VEK_E2E_1252_FILTER:-*SpineTest*:*FileTest*:*DeliveryTest*}" "$@"

@@ -49,7 +49,9 @@ void F_ZERO::InitCommand(std::u16string_view commandText) {
     platform_.ReplaceFileContent(kTargetFileName, TargetFileBytes(platform_, argument));
 }
 
-Hwnd F_ZERO::FindHostHwnd() { return LookUpHostHwnd(platform_); }
+Hwnd F_ZERO::FindHostHwnd() {
+    return LookUpHostHwnd(platform_);
+}
 
 void F_ZERO::DropCommand(std::u16string_view commandText) {
     DropFile(platform_, TargetHwnd, commandText);

@@ -8,11 +8,16 @@ namespace vek {
 
 std::u16string_view FailureTitle(FailureKind kind) {
     switch (kind) {
-        case FailureKind::TypeMismatch: return u"Type mismatch";
-        case FailureKind::Overflow: return u"Overflow";
-        case FailureKind::InvalidArgument: return u"Invalid procedure call or argument";
-        case FailureKind::FileError: return u"File error";
-        case FailureKind::SystemError: return u"System error";
+        case FailureKind::TypeMismatch:
+            return u"Type mismatch";
+        case FailureKind::Overflow:
+            return u"Overflow";
+        case FailureKind::InvalidArgument:
+            return u"Invalid procedure call or argument";
+        case FailureKind::FileError:
+            return u"File error";
+        case FailureKind::SystemError:
+            return u"System error";
     }
     return u"Failure";
 }
@@ -40,6 +45,8 @@ std::u16string RuntimeFailure::Report() const {
     return report;
 }
 
-void RuntimeFailure::Refresh() { utf8_ = ToUtf8(Report()); }
+void RuntimeFailure::Refresh() {
+    utf8_ = ToUtf8(Report());
+}
 
 }  // namespace vek

@@ -63,9 +63,9 @@ std::string TargetFileBytes(const Platform& platform, std::u16string_view argume
     bool lossy = false;
     std::string bytes = platform.Encode(CodePage::Ansi, argument, &lossy);
     if (lossy) {
-        throw RuntimeFailure(FailureKind::FileError,
-                             u"'" + std::u16string(argument) +
-                                 u"' cannot be written in the system's code page")
+        throw RuntimeFailure(
+            FailureKind::FileError,
+            u"'" + std::u16string(argument) + u"' cannot be written in the system's code page")
             .AddContext(u"INIT");
     }
     bytes += "\r\n";

@@ -8,8 +8,12 @@
 namespace vek {
 namespace {
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // UTF-16 units of the character at 1-based position pos: 2 for a surrogate
 // pair, otherwise 1 (also for a lone surrogate and past the end).
@@ -23,9 +27,9 @@ std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
 std::int32_t Checked(std::int64_t value) {
     if (value > std::numeric_limits<std::int32_t>::max() ||
         value < std::numeric_limits<std::int32_t>::min()) {
-        throw RuntimeFailure(FailureKind::Overflow,
-                             u"the balloon's position " + PlainNumber(value) +
-                                 u" is beyond the 32-bit range");
+        throw RuntimeFailure(
+            FailureKind::Overflow,
+            u"the balloon's position " + PlainNumber(value) + u" is beyond the 32-bit range");
     }
     return static_cast<std::int32_t>(value);
 }

@@ -19,16 +19,6 @@ constexpr std::int32_t kDefaultStart = 0;
 constexpr std::int32_t kDefaultEnd = 1024;
 constexpr std::int64_t kMaxLineCount = std::numeric_limits<std::int32_t>::max();
 
-// The command text as a report shows it: quoted, and cut short when long.
-std::u16string Quoted(std::u16string_view text) {
-    constexpr std::size_t kShown = 200;
-    std::u16string quoted = u"'";
-    quoted += text.substr(0, kShown);
-    if (text.size() > kShown) quoted += u"...";
-    quoted += u"'";
-    return quoted;
-}
-
 struct FileArgument {
     std::u16string namePart;  // as written, for the not-found reference
     std::u16string fileName;  // the name part trimmed

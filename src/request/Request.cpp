@@ -4,7 +4,9 @@
 
 namespace vek {
 
-std::u16string OwnWindowLine(Hwnd own) { return u"HWnd:" + PaddedNumber(own); }
+std::u16string OwnWindowLine(Hwnd own) {
+    return u"HWnd:" + PaddedNumber(own);
+}
 
 std::u16string ReferencePiece(int k) {
     return u"Reference" + PlainNumber(k) + u": ";

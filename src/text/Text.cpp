@@ -14,21 +14,9 @@ constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
     throw RuntimeFailure(FailureKind::InvalidArgument, std::move(detail));
 }
 
-std::u16string Quoted(std::u16string_view text) {
-    // Long texts are shortened so that a report stays readable.
-    constexpr std::size_t kShown = 200;
-    std::u16string quoted = u"'";
-    if (text.size() > kShown) {
-        quoted += text.substr(0, kShown);
-        quoted += u"...";
-    } else {
-        quoted += text;
-    }
-    quoted += u"'";
-    return quoted;
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
 }
-
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 int HexValue(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
@@ -41,13 +29,13 @@ int HexValue(char16_t c) {
 // digits and the position of the decimal point among them, or a radix value.
 struct ScannedNumber {
     bool negative = false;
-    bool radix = false;       // &H or &O form
+    bool radix = false;  // &H or &O form
     std::uint64_t radixValue = 0;
     bool radixTooBig = false;
-    std::u16string digits;    // every mantissa digit, integer part first
-    std::int64_t pointAt = 0; // digits before the point, after the exponent is applied
-    std::size_t length = 0;   // characters consumed
-    bool any = false;         // at least one digit was read
+    std::u16string digits;     // every mantissa digit, integer part first
+    std::int64_t pointAt = 0;  // digits before the point, after the exponent is applied
+    std::size_t length = 0;    // characters consumed
+    bool any = false;          // at least one digit was read
 };
 
 // Scans a number at the start of text. Commas are skipped inside the integer
@@ -174,6 +162,20 @@ std::int32_t ToInt32(const ScannedNumber& n, std::u16string_view source) {
 
 }  // namespace
 
+std::u16string Quoted(std::u16string_view text) {
+    // Long texts are shortened so that a report stays readable.
+    constexpr std::size_t kShown = 200;
+    std::u16string quoted = u"'";
+    if (text.size() > kShown) {
+        quoted += text.substr(0, kShown);
+        quoted += u"...";
+    } else {
+        quoted += text;
+    }
+    quoted += u"'";
+    return quoted;
+}
+
 std::u16string Trim(std::u16string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -184,8 +186,8 @@ std::u16string Trim(std::u16string_view text) {
 
 std::u16string Left(std::u16string_view text, std::int64_t n) {
     if (n < 0) ThrowInvalidArgument(u"a text length of " + PlainNumber(n) + u" characters");
-    return std::u16string(text.substr(0, static_cast<std::size_t>(
-                                             std::min<std::int64_t>(n, text.size()))));
+    return std::u16string(
+        text.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n, text.size()))));
 }
 
 std::u16string Mid(std::u16string_view text, std::int64_t start) {
@@ -240,7 +242,9 @@ std::u16string PaddedNumber(std::int64_t value) {
     return (value < 0 ? u"-" : u" ") + digits;
 }
 
-std::u16string PlainNumber(std::int64_t value) { return Trim(PaddedNumber(value)); }
+std::u16string PlainNumber(std::int64_t value) {
+    return Trim(PaddedNumber(value));
+}
 
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
@@ -284,7 +288,10 @@ std::u16string FromUtf8(std::string_view text) {
         if (b < 0x80) {
             c = b;
         } else {
-            std::size_t need = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+            std::size_t need = (b & 0xE0) == 0xC0   ? 2
+                               : (b & 0xF0) == 0xE0 ? 3
+                               : (b & 0xF8) == 0xF0 ? 4
+                                                    : 0;
             if (need != 0 && i + need <= text.size()) {
                 char32_t v = b & (0x7F >> need);
                 bool ok = true;
@@ -314,6 +321,8 @@ std::u16string FromUtf8(std::string_view text) {
     return out;
 }
 
-std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(std::string_view ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 }  // namespace vek

@@ -105,10 +105,6 @@ Watched Watch(const RunResult& run) {
     return w;
 }
 
-std::string Padded(std::int32_t value) {
-    return (value < 0 ? "" : " ") + std::to_string(value);
-}
-
 class BalloonTest : public ::testing::TestWithParam<Build> {
 protected:
     const Build& build() const { return GetParam(); }
@@ -116,8 +112,8 @@ protected:
     // Runs vek.exe with args and no target while the probe watches its windows.
     Watched RunWatched(std::string_view args, std::vector<std::string> probeArgs) {
         probeArgs.insert(probeArgs.begin(), {"--sample-windows", "20"});
-        RunResult run = RunVek(build(), dir.Path(), args,
-                               {.timeout = 40s, .probeArgs = std::move(probeArgs)});
+        RunResult run =
+            RunVek(build(), dir.Path(), args, {.timeout = 40s, .probeArgs = std::move(probeArgs)});
         EXPECT_FALSE(run.timedOut) << run.probeReport;
         EXPECT_EQ(run.exitCode, 0) << run.stderrText;
         EXPECT_TRUE(run.boxes.empty());
@@ -182,10 +178,9 @@ TEST_P(BalloonTest, NotReadyBalloonTypesGrowsShrinksAndEndsByItself) {
     // tags take one tick for two positions; the run ends on the 81st tick
     // after the end of the text.
     const std::int32_t own = w.samples.front().hwnd;
-    const std::string text =
-        "Object Platform is not ready!!\\n" +
-        JoinCrLf({"SEND SSTP/1.0", "Sender: VEK", "Script: a\\cb", "HWnd:" + Padded(own),
-                  "Charset: Shift_JIS"});
+    const std::string text = "Object Platform is not ready!!\\n" +
+                             JoinCrLf({"SEND SSTP/1.0", "Sender: VEK", "Script: a\\cb",
+                                       "HWnd:" + Padded(own), "Charset: Shift_JIS"});
     const long ticks = static_cast<long>(text.size()) - 2 + 81;
     const long expectedMs = ticks * 50;
     const long lifetime = *w.ended - w.FirstSeen();

@@ -12,10 +12,6 @@
 namespace vek::e2e {
 namespace {
 
-std::string Padded(std::int32_t value) {
-    return (value < 0 ? "" : " ") + std::to_string(value);
-}
-
 // Reference lines as the host receives them. Values are bytes: the selected
 // lines must arrive as the file holds them.
 struct Refs {

@@ -60,9 +60,9 @@ TEST_P(HostileTest, CommandLineOf32000Characters) {
     ExpectClean(run);
     auto got = host.CopyDatas();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, ShiftJis(JoinCrLf({"SEND SSTP/1.0", "Sender: VEK", "Script: " + script,
-                                               "HWnd: " + std::to_string(got[0].sender),
-                                               "Charset: Shift_JIS"})));
+    EXPECT_EQ(got[0].bytes,
+              ShiftJis(JoinCrLf({"SEND SSTP/1.0", "Sender: VEK", "Script: " + script,
+                                 "HWnd: " + std::to_string(got[0].sender), "Charset: Shift_JIS"})));
 }
 
 TEST_P(HostileTest, InvalidAndTruncatedShiftJisKeepsTheLines) {
@@ -80,7 +80,8 @@ TEST_P(HostileTest, InvalidAndTruncatedShiftJisKeepsTheLines) {
     EXPECT_NE(bytes.find("Reference3: first\\n"), std::string::npos) << bytes;
     EXPECT_NE(bytes.find("\\nlast \x93\xfa\\n"), std::string::npos) << bytes;
     std::size_t markers = 0;
-    for (std::size_t at = bytes.find("Reference3: "); (at = bytes.find("\\n", at)) != std::string::npos; at += 2) {
+    for (std::size_t at = bytes.find("Reference3: ");
+         (at = bytes.find("\\n", at)) != std::string::npos; at += 2) {
         if (at > bytes.find("Reference4")) break;
         ++markers;
     }
@@ -114,11 +115,11 @@ TEST_P(HostileTest, HundredMegabyteFileIsDeliveredWholeOrReported) {
         // Delivered: whole, byte for byte.
         EXPECT_TRUE(run.boxes.empty());
         ASSERT_EQ(records.size(), 1u);
-        const std::string expected = JoinCrLf(
-            {"NOTIFY SSTP/1.0", "Sender: VEK", "Event: OnFileRead", "Reference0: big.txt",
-             "Reference1: 0", "Reference2: 2147483647", "Reference3: " + lines,
-             "Reference4: 1000000", "HWnd: " + records[0].Value("sender"),
-             "SecurityLevel: local", "Charset: Shift_JIS"});
+        const std::string expected =
+            JoinCrLf({"NOTIFY SSTP/1.0", "Sender: VEK", "Event: OnFileRead", "Reference0: big.txt",
+                      "Reference1: 0", "Reference2: 2147483647", "Reference3: " + lines,
+                      "Reference4: 1000000", "HWnd: " + records[0].Value("sender"),
+                      "SecurityLevel: local", "Charset: Shift_JIS"});
         EXPECT_EQ(records[0].Value("bytes"), std::to_string(expected.size()));
         EXPECT_EQ(records[0].Value("fnv"), Fnv(expected));
     } else {
@@ -142,12 +143,11 @@ TEST_P(HostileTest, HundredMegabyteFileDefaultRange) {
     ASSERT_EQ(got.size(), 1u);
     std::string selected;
     for (int i = 0; i <= 1024; ++i) selected += line + "\\n";
-    EXPECT_EQ(got[0].bytes,
-              JoinCrLf({"NOTIFY SSTP/1.0", "Sender: VEK", "Event: OnFileRead",
-                        "Reference0: big.txt", "Reference1: 0", "Reference2: 1024",
-                        "Reference3: " + selected, "Reference4: 1000000",
-                        "HWnd: " + std::to_string(got[0].sender), "SecurityLevel: local",
-                        "Charset: Shift_JIS"}));
+    EXPECT_EQ(got[0].bytes, JoinCrLf({"NOTIFY SSTP/1.0", "Sender: VEK", "Event: OnFileRead",
+                                      "Reference0: big.txt", "Reference1: 0", "Reference2: 1024",
+                                      "Reference3: " + selected, "Reference4: 1000000",
+                                      "HWnd: " + std::to_string(got[0].sender),
+                                      "SecurityLevel: local", "Charset: Shift_JIS"}));
 }
 
 TEST_P(HostileTest, InitInAReadOnlyDirectoryKeepsTheOldTarget) {
@@ -165,8 +165,8 @@ TEST_P(HostileTest, InitInAReadOnlyDirectoryKeepsTheOldTarget) {
 
 TEST_P(HostileTest, FileLockedByAnotherProcessIsReported) {
     WriteFile(dir / "locked.txt", "secret\r\n");
-    Host host(dir.Path(), {.iniDir = dir.Path(),
-                           .extraArgs = {"--lock", WinPath(dir / "locked.txt")}});
+    Host host(dir.Path(),
+              {.iniDir = dir.Path(), .extraArgs = {"--lock", WinPath(dir / "locked.txt")}});
     RunResult run = RunVek(build(), dir.Path(), "FILE#locked.txt");
     ExpectReported(run, "locked.txt");
     EXPECT_TRUE(host.CopyDatas().empty());
@@ -190,7 +190,9 @@ TEST_P(HostileTest, TargetValuesAtAndBeyondThe32BitLimits) {
 TEST_P(HostileTest, HostMappingShorterThanItsValue) {
     ScratchDir hostDir;
     // The value's CR would lie past the end of the 14-byte object.
-    WriteFile(hostDir / "memory.bin", std::string("\x0e\0\0\0x.hwnd\x01" "12", 14));
+    WriteFile(hostDir / "memory.bin", std::string("\x0e\0\0\0x.hwnd\x01"
+                                                  "12",
+                                                  14));
     Host publisher(hostDir.Path(),
                    {.extraArgs = {"--publish-raw", "Sakura", WinPath(hostDir / "memory.bin")}});
     ExpectClean(RunVek(build(), dir.Path(), "OnShort",

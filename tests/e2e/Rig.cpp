@@ -44,7 +44,9 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Quote(const std::string& winPath) { return "\"" + winPath + "\""; }
+std::string Quote(const std::string& winPath) {
+    return "\"" + winPath + "\"";
+}
 
 }  // namespace
 
@@ -64,7 +66,9 @@ const std::vector<Build>& Builds() {
     return builds;
 }
 
-const Build& ToolBuild() { return Builds().front(); }
+const Build& ToolBuild() {
+    return Builds().front();
+}
 
 std::string WinPath(const fs::path& path) {
     std::string s = fs::absolute(path).lexically_normal().string();
@@ -111,8 +115,8 @@ Child::Child(const std::vector<std::string>& argv, bool stdinPipe, const fs::pat
     } else {
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     }
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -174,8 +178,13 @@ std::string HostRecord::Value(std::string_view key) const {
 
 Host::Host(const fs::path& workDir, const Options& options) : log_(workDir / "host-log.txt") {
     fs::remove(log_);
-    std::vector<std::string> argv{"wine", (ToolBuild().dir / "vekhost.exe").string(), "--log",
-                                  WinPath(log_), "--until-stdin-closes", "--quit-after", "120000"};
+    std::vector<std::string> argv{"wine",
+                                  (ToolBuild().dir / "vekhost.exe").string(),
+                                  "--log",
+                                  WinPath(log_),
+                                  "--until-stdin-closes",
+                                  "--quit-after",
+                                  "120000"};
     if (options.iniDir) {
         argv.push_back("--ini");
         argv.push_back(WinPath(*options.iniDir));

@@ -95,8 +95,8 @@ struct HostRecord {
 class Host {
 public:
     struct Options {
-        std::optional<fs::path> iniDir;       // write its handle into this dir's vek.ini
-        std::vector<std::string> extraArgs;   // further vekhost options
+        std::optional<fs::path> iniDir;      // write its handle into this dir's vek.ini
+        std::vector<std::string> extraArgs;  // further vekhost options
     };
     Host(const fs::path& workDir, const Options& options);
     explicit Host(const fs::path& workDir) : Host(workDir, Options{}) {}
@@ -145,5 +145,10 @@ RunResult RunVek(const Build& build, const fs::path& cwd, std::string_view args,
 // joined by CR LF and converted to Shift_JIS with iconv.
 std::string ShiftJis(std::string_view utf8);
 std::string JoinCrLf(const std::vector<std::string>& lines);
+
+// A handle as the own-window line writes it: " 1234", "-5".
+inline std::string Padded(std::int32_t value) {
+    return (value < 0 ? "" : " ") + std::to_string(value);
+}
 
 }  // namespace vek::e2e

@@ -10,10 +10,6 @@
 namespace vek::e2e {
 namespace {
 
-std::string Padded(std::int32_t value) {
-    return (value < 0 ? "" : " ") + std::to_string(value);
-}
-
 class SpineTest : public ::testing::TestWithParam<Build> {
 protected:
     const Build& build() const { return GetParam(); }
@@ -67,11 +63,10 @@ TEST_P(SpineTest, EventWithoutReferences) {
 TEST_P(SpineTest, EventWithReferences) {
     auto got = Deliver("  OnX # a #  # c#d#e#f#g#h#dropped#too  ");
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes,
-              Notification({"Event: OnX ", "Reference0: a", "Reference1: ", "Reference2: c",
-                            "Reference3: d", "Reference4: e", "Reference5: f", "Reference6: g",
-                            "Reference7: h"},
-                           got[0].sender));
+    EXPECT_EQ(got[0].bytes, Notification({"Event: OnX ", "Reference0: a", "Reference1: ",
+                                          "Reference2: c", "Reference3: d", "Reference4: e",
+                                          "Reference5: f", "Reference6: g", "Reference7: h"},
+                                         got[0].sender));
 }
 
 TEST_P(SpineTest, SendVariants) {
@@ -100,9 +95,9 @@ TEST_P(SpineTest, JapaneseTextArrivesAsShiftJisInEveryCodePage) {
 
     got = Deliver("On日本語#参照～①#ｶﾀｶﾅ");
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].bytes, Notification({"Event: On日本語", "Reference0: 参照～①",
-                                          "Reference1: ｶﾀｶﾅ"},
-                                         got[0].sender));
+    EXPECT_EQ(got[0].bytes,
+              Notification({"Event: On日本語", "Reference0: 参照～①", "Reference1: ｶﾀｶﾅ"},
+                           got[0].sender));
 }
 
 TEST_P(SpineTest, ProgramNameIsSkippedAsWindowsSplitsIt) {
@@ -187,8 +182,9 @@ TEST_P(SpineTest, MinusOneShowsTheRequestInAMessageBox) {
     // The box shows the request; its own-window line names vek's window,
     // which the host never saw, so compare around it.
     const std::string& text = run.boxes[0].text;
-    EXPECT_EQ(text.rfind("NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnX\r\nReference0: a\r\nHWnd: ", 0),
-              0u)
+    EXPECT_EQ(
+        text.rfind("NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnX\r\nReference0: a\r\nHWnd: ", 0),
+        0u)
         << text;
     EXPECT_TRUE(text.ends_with("\r\nSecurityLevel: local\r\nCharset: Shift_JIS")) << text;
     EXPECT_TRUE(host.CopyDatas().empty());
@@ -223,8 +219,8 @@ TEST_P(SpineTest, TargetOverflowIsReportedAndNothingIsSent) {
 TEST_P(SpineTest, TargetFileFormsThatStillWork) {
     Host host(dir.Path());
     const std::string h = std::to_string(host.Hwnd());
-    for (const std::string& ini : {"\xEF\xBB\xBF" + h + "\r\n", h + ",999\r\n", " " + h,
-                                   "\"" + h + "\"\r\n"}) {
+    for (const std::string& ini :
+         {"\xEF\xBB\xBF" + h + "\r\n", h + ",999\r\n", " " + h, "\"" + h + "\"\r\n"}) {
         WriteFile(dir / "vek.ini", ini);
         RunResult run = RunVek(build(), dir.Path(), "OnForm");
         EXPECT_EQ(run.exitCode, 0) << ini;

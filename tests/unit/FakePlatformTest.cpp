@@ -35,7 +35,10 @@ TEST(FakeCodecTest, KeptConvertersStartAfreshEachTime) {
     // of one text must not reach into the next.
     FakePlatform fake(932);
     EXPECT_EQ(fake.Decode(CodePage::ShiftJis, "a\x82"), u"a\u30fb");
-    EXPECT_EQ(fake.Decode(CodePage::ShiftJis, "\xb6" "b"), u"\uff76b");
+    EXPECT_EQ(fake.Decode(CodePage::ShiftJis,
+                          "\xb6"
+                          "b"),
+              u"\uff76b");
     EXPECT_EQ(fake.Encode(CodePage::ShiftJis, u"x\xd83d"), "x?");
     EXPECT_EQ(fake.Encode(CodePage::ShiftJis, u"\xde00y"), "?y");
     EXPECT_EQ(fake.Decode(CodePage::Ansi, "\x82\xa0"), u"\u3042");

@@ -8,13 +8,13 @@ namespace {
 TEST(LayoutTest, TwipsBecomeTheNearestPixel) {
     EXPECT_EQ(TwipsToPixels(1440, 96), 96);
     EXPECT_EQ(TwipsToPixels(120, 96), 8);
-    EXPECT_EQ(TwipsToPixels(500, 96), 33);   // 33.33
-    EXPECT_EQ(TwipsToPixels(1900, 96), 127); // 126.67
-    EXPECT_EQ(TwipsToPixels(500, 120), 42);  // 41.67
+    EXPECT_EQ(TwipsToPixels(500, 96), 33);    // 33.33
+    EXPECT_EQ(TwipsToPixels(1900, 96), 127);  // 126.67
+    EXPECT_EQ(TwipsToPixels(500, 120), 42);   // 41.67
     EXPECT_EQ(TwipsToPixels(500, 144), 50);
     EXPECT_EQ(TwipsToPixels(120, 192), 16);
-    EXPECT_EQ(TwipsToPixels(7, 96), 0);      // 0.47
-    EXPECT_EQ(TwipsToPixels(8, 96), 1);      // 0.53
+    EXPECT_EQ(TwipsToPixels(7, 96), 0);  // 0.47
+    EXPECT_EQ(TwipsToPixels(8, 96), 1);  // 0.53
     EXPECT_EQ(TwipsToPixels(0, 96), 0);
     // Halves go away from zero.
     EXPECT_EQ(TwipsToPixels(720, 1), 1);

@@ -164,8 +164,14 @@ TEST(PlayerTest, SurrogatePairsAreNeverSplit) {
     EXPECT_EQ(afterWait.wait, 0);
 
     // Lone surrogates are typed one unit at a time, as they are.
-    Playback lone(u"\xD800" u"a\xDC00");
-    EXPECT_EQ(lone.Frames(3), (Frames{u"\xD800", u"\xD800" u"a", u"\xD800" u"a\xDC00"}));
+    Playback lone(
+        u"\xD800"
+        u"a\xDC00");
+    EXPECT_EQ(lone.Frames(3), (Frames{u"\xD800",
+                                      u"\xD800"
+                                      u"a",
+                                      u"\xD800"
+                                      u"a\xDC00"}));
     Playback highAtEnd(u"a\xD83D");
     EXPECT_EQ(highAtEnd.Frames(2).back(), u"a\xD83D");
 }

@@ -42,7 +42,8 @@ TEST(EventRequestTest, ReferencesAreSplitAtHashesAndTrimmed) {
               Notification({u"Event: OnX ", u"Reference0: a"}));
     EXPECT_EQ(BuildEventRequest(u"#x", 1234), Notification({u"Event: ", u"Reference0: x"}));
     // Tabs are not trimmed.
-    EXPECT_EQ(BuildEventRequest(u"E#\ta\t", 1234), Notification({u"Event: E", u"Reference0: \ta\t"}));
+    EXPECT_EQ(BuildEventRequest(u"E#\ta\t", 1234),
+              Notification({u"Event: E", u"Reference0: \ta\t"}));
 }
 
 TEST(EventRequestTest, AtMostEightReferencesTheRestIsDropped) {
@@ -54,9 +55,9 @@ TEST(EventRequestTest, AtMostEightReferencesTheRestIsDropped) {
 }
 
 TEST(EventRequestTest, TextIsCopiedUnchanged) {
-    EXPECT_EQ(BuildEventRequest(u"On\u3042#\u65e5\u672c\r\n#\\w5", 1234),
-              Notification({u"Event: On\u3042", u"Reference0: \u65e5\u672c\r\n",
-                            u"Reference1: \\w5"}));
+    EXPECT_EQ(
+        BuildEventRequest(u"On\u3042#\u65e5\u672c\r\n#\\w5", 1234),
+        Notification({u"Event: On\u3042", u"Reference0: \u65e5\u672c\r\n", u"Reference1: \\w5"}));
 }
 
 TEST(EventRequestTest, OwnHandleUsesThePaddedForm) {

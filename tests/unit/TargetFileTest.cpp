@@ -34,11 +34,19 @@ TEST_F(TargetFileReadTest, ReadsTheFirstFieldAsANumber) {
     EXPECT_EQ(ReadWith("&H1F\n"), 31);
 }
 
-TEST_F(TargetFileReadTest, EmptyFileGivesNoTarget) { EXPECT_EQ(ReadWith(""), 0); }
+TEST_F(TargetFileReadTest, EmptyFileGivesNoTarget) {
+    EXPECT_EQ(ReadWith(""), 0);
+}
 
 TEST_F(TargetFileReadTest, ByteOrderMarksAreHonoured) {
-    EXPECT_EQ(ReadWith("\xEF\xBB\xBF" "4321\r\n"), 4321);
-    EXPECT_EQ(ReadWith(std::string("\xFF\xFE" "5\0" "6\0\r\0\n\0", 10)), 56);
+    EXPECT_EQ(ReadWith("\xEF\xBB\xBF"
+                       "4321\r\n"),
+              4321);
+    EXPECT_EQ(ReadWith(std::string("\xFF\xFE"
+                                   "5\0"
+                                   "6\0\r\0\n\0",
+                                   10)),
+              56);
 }
 
 TEST_F(TargetFileReadTest, ReadsOnlyTheFirstLineOfALongFile) {

@@ -11,10 +11,14 @@
 namespace vek {
 
 // Lets GoogleTest print UTF-16 text readably.
-inline void PrintTo(const std::u16string& text, std::ostream* os) { *os << '"' << ToUtf8(text) << '"'; }
+inline void PrintTo(const std::u16string& text, std::ostream* os) {
+    *os << '"' << ToUtf8(text) << '"';
+}
 
 // u8 text from the test sources as UTF-16.
-inline std::u16string U(const char* utf8) { return FromUtf8(utf8); }
+inline std::u16string U(const char* utf8) {
+    return FromUtf8(utf8);
+}
 
 // Runs f and returns the kind of RuntimeFailure it threw; fails the test when
 // it threw nothing.

@@ -76,9 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
         ValCase{u"0000000000000000000000042", 42}));
 
 TEST(ValPrefixOverflowTest, ValuesBeyondTheRangeOverflow) {
-    for (const char16_t* text : {u"2147483648", u"-2147483649", u"2147483647.5", u"99999999999",
-                                 u"1e10", u"&H80000000", u"&HFFFFFFFFFFFFFFFFFFFF",
-                                 u"1e999999999999"}) {
+    for (const char16_t* text :
+         {u"2147483648", u"-2147483649", u"2147483647.5", u"99999999999", u"1e10", u"&H80000000",
+          u"&HFFFFFFFFFFFFFFFFFFFF", u"1e999999999999"}) {
         EXPECT_EQ(FailureOf([&] { ValPrefix(text); }), FailureKind::Overflow) << ToUtf8(text);
     }
 }

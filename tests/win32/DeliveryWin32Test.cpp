@@ -2,8 +2,8 @@
 // calls: drops are read back in this process with the shell's own parser, as
 // a receiver reads them.
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <shellapi.h>
 

@@ -3,8 +3,8 @@
 // failure inside a handler reaching the caller. Checks run from inside the
 // window's own message loop, on a thread timer.
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
@@ -176,8 +176,7 @@ TEST(FormWindowLabelTest, EveryLabelShapeFits) {
         RECT rect{};
         InLoop look([&] {
             // Everything typed, or for the empty text, the first tick done.
-            if (form.BlnPos <= static_cast<std::int32_t>(form.BlnText.size()) ||
-                form.BlnPos == 1) {
+            if (form.BlnPos <= static_cast<std::int32_t>(form.BlnText.size()) || form.BlnPos == 1) {
                 return false;
             }
             GetWindowRect(hwnd, &rect);

@@ -1,7 +1,7 @@
 // The Win32 platform layer against the real system calls (under Wine here).
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -213,8 +213,8 @@ TEST(Win32CodecTest, LargeTextsConvertWhole) {
 TEST(Win32SendTest, AnsweredOrStaleIsFineOnlyANonWindowIsIgnored) {
     Win32Platform platform;
     // A window whose handler answers 0: the message was still taken.
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     const std::string bytes = "NOTIFY SSTP/1.0";
     EXPECT_NO_THROW(platform.SendCopyData(FromHwnd(window), 9801, bytes));

@@ -21,8 +21,8 @@ inline std::string Utf8(std::wstring_view text) {
 
 inline std::wstring FromCodePage(UINT codePage, std::string_view bytes) {
     if (bytes.empty()) return {};
-    int need = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                   nullptr, 0);
+    int need =
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(need), L'\0');
     MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
                         need);
@@ -69,6 +69,21 @@ inline bool AppendLine(const std::wstring& path, std::string_view line) {
     return ok != FALSE;
 }
 
-inline std::string Decimal(long long value) { return std::to_string(value); }
+inline std::string Decimal(long long value) {
+    return std::to_string(value);
+}
+
+// Appends a whole file's bytes; false when it cannot be opened.
+inline bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return true;
+}
 
 }  // namespace vek::tools

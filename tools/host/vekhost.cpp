@@ -23,6 +23,7 @@ namespace {
 
 using vek::tools::Decimal;
 using vek::tools::Print;
+using vek::tools::ReadWholeFile;
 using vek::tools::Utf8;
 
 struct RawMapping {
@@ -74,7 +75,8 @@ void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
         bytes.assign(static_cast<const char*>(record.lpData), record.cbData);
     }
     const std::string head = "COPYDATA sender=" + HandleText(sender) +
-                             " dwData=" + Decimal(record.dwData) + " bytes=" + Decimal(record.cbData);
+                             " dwData=" + Decimal(record.dwData) +
+                             " bytes=" + Decimal(record.cbData);
     if (g_options.digest) {
         Record(head + " fnv=" + Digest(bytes));
         Print("--- WM_COPYDATA from window " + HandleText(sender) + ", dwData " +
@@ -152,22 +154,10 @@ bool WriteIni(const std::wstring& dir) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    BOOL ok =
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(file);
     return ok != FALSE;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) {
-        bytes.append(buffer, got);
-    }
-    CloseHandle(file);
-    return true;
 }
 
 std::string Ansi(const std::wstring& text) {

@@ -53,6 +53,7 @@ namespace {
 
 using vek::tools::Decimal;
 using vek::tools::Hex;
+using vek::tools::ReadWholeFile;
 using vek::tools::Utf8;
 
 struct RunOptions {
@@ -69,17 +70,6 @@ struct RunOptions {
     bool holdForeground = false;
     bool memory = false;
 };
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return true;
-}
 
 std::wstring WindowText(HWND hwnd) {
     int length = GetWindowTextLengthW(hwnd);
@@ -389,8 +379,8 @@ int Run(const RunOptions& options) {
             std::max({peakWorkingSet, counters.WorkingSetSize, counters.PeakWorkingSetSize});
     };
     for (;;) {
-        DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE,
-                                               options.memory ? 5 : pollMs, QS_ALLINPUT);
+        DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, options.memory ? 5 : pollMs,
+                                               QS_ALLINPUT);
         PumpMessages();
         if (options.memory) sampleMemory();
         if (wait == WAIT_OBJECT_0) break;
@@ -426,9 +416,9 @@ int Run(const RunOptions& options) {
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
         if (options.memory) {
-            Report(options, "MEMORY peak_private=" + Decimal(static_cast<long long>(peakPrivate)) +
-                                " peak_working_set=" +
-                                Decimal(static_cast<long long>(peakWorkingSet)));
+            Report(options,
+                   "MEMORY peak_private=" + Decimal(static_cast<long long>(peakPrivate)) +
+                       " peak_working_set=" + Decimal(static_cast<long long>(peakWorkingSet)));
         }
         Report(options, "EXIT " + Decimal(code));
     }
@@ -484,7 +474,8 @@ int wmain(int argc, wchar_t** argv) {
                 return Usage();
             }
         }
-        if (options.exe.empty() || options.cmdlineFile.empty() || options.out.empty()) return Usage();
+        if (options.exe.empty() || options.cmdlineFile.empty() || options.out.empty())
+            return Usage();
         return Run(options);
     }
     return Usage();

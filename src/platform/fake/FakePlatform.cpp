@@ -16,9 +16,12 @@ namespace {
 
 const char* IconvName(unsigned codePage) {
     switch (codePage) {
-        case 932: return "CP932";
-        case 1252: return "CP1252";
-        case 65001: return "UTF-8";
+        case 932:
+            return "CP932";
+        case 1252:
+            return "CP1252";
+        case 65001:
+            return "UTF-8";
     }
     throw std::invalid_argument("FakePlatform: unsupported code page");
 }

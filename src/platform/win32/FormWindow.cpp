@@ -39,8 +39,8 @@ constexpr int kLabelPoints = 12;
 constexpr wchar_t kLabelFace[] = L"\uFF2D\uFF33 \u660E\u671D";
 // One line at a time (lines end only at CR LF, split beforehand), tabs
 // expanded, '&' shown as it is rather than taken as a mnemonic prefix.
-constexpr UINT kLabelFormat = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS |
-                              DT_NOCLIP;
+constexpr UINT kLabelFormat =
+    DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS | DT_NOCLIP;
 
 // Calls f for every line of text; only CR LF ends a line, so a text ending
 // in CR LF has an empty last line, and an empty text has one empty line. A
@@ -154,7 +154,8 @@ public:
     OffScreen(HDC screen, const RECT& area)
         : screen_(screen), area_(area), dc_(CreateCompatibleDC(screen)) {
         if (dc_ != nullptr) {
-            bitmap_ = CreateCompatibleBitmap(screen, area.right - area.left, area.bottom - area.top);
+            bitmap_ =
+                CreateCompatibleBitmap(screen, area.right - area.left, area.bottom - area.top);
         }
         if (bitmap_ != nullptr) {
             old_ = SelectObject(dc_, bitmap_);
@@ -247,9 +248,9 @@ int FormWindow::Run(Outcome outcome) {
         }
         if (got == -1) {
             loopRunning_ = false;
-            throw RuntimeFailure(FailureKind::SystemError,
-                                 u"the window's messages cannot be read: " +
-                                     SystemMessage(GetLastError()));
+            throw RuntimeFailure(
+                FailureKind::SystemError,
+                u"the window's messages cannot be read: " + SystemMessage(GetLastError()));
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -276,9 +277,8 @@ void FormWindow::ShowBalloon() {
         Fit();
     }
     if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"the balloon's timer cannot be started: " +
-                                 SystemMessage(GetLastError()));
+        throw RuntimeFailure(FailureKind::SystemError, u"the balloon's timer cannot be started: " +
+                                                           SystemMessage(GetLastError()));
     }
     // In front of other windows, the task bar included, without taking the
     // keyboard focus from whatever the user is doing.
@@ -499,8 +499,8 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 // Wherever the user took it, at the size the new DPI suggests.
                 const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
                 SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                             suggested->right - suggested->left,
-                             suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+                             suggested->right - suggested->left, suggested->bottom - suggested->top,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
             }
             return 0;
         case WM_DESTROY:

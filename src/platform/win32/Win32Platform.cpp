@@ -14,17 +14,23 @@
 namespace vek::win32 {
 namespace {
 
-std::u16string Quote(std::u16string_view path) { return u"'" + std::u16string(path) + u"'"; }
+std::u16string Quote(std::u16string_view path) {
+    return u"'" + std::u16string(path) + u"'";
+}
 
 [[noreturn]] void ThrowFileError(std::u16string_view what, std::u16string_view path, DWORD error) {
     throw RuntimeFailure(FailureKind::FileError,
                          std::u16string(what) + u" " + Quote(path) + u": " + SystemMessage(error));
 }
 
-UINT WindowsCodePage(CodePage cp) { return cp == CodePage::Ansi ? GetACP() : static_cast<UINT>(cp); }
+UINT WindowsCodePage(CodePage cp) {
+    return cp == CodePage::Ansi ? GetACP() : static_cast<UINT>(cp);
+}
 
 // Code pages for which WideCharToMultiByte takes neither flags nor a default character.
-bool IsUnicodeCodePage(UINT cp) { return cp == CP_UTF8 || cp == CP_UTF7 || cp == 54936; }
+bool IsUnicodeCodePage(UINT cp) {
+    return cp == CP_UTF8 || cp == CP_UTF7 || cp == 54936;
+}
 
 class Win32InputFile final : public InputFile {
 public:
@@ -74,7 +80,8 @@ std::wstring FileApiPath(std::u16string_view path) {
     DWORD got = GetFullPathNameW(wide.c_str(), need, full.data(), nullptr);
     if (got == 0 || got >= need) return wide;
     full.resize(got);
-    if (full.size() < MAX_PATH - 12 || full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\")) {
+    if (full.size() < MAX_PATH - 12 || full.starts_with(L"\\\\?\\") ||
+        full.starts_with(L"\\\\.\\")) {
         return full;
     }
     if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
@@ -85,7 +92,9 @@ void ShowVekMessage(HWND owner, std::u16string_view text, UINT iconFlags) {
     MessageBoxW(owner, Wide(text).c_str(), L"VEK", MB_OK | MB_SETFOREGROUND | iconFlags);
 }
 
-Hwnd Win32Platform::OwnHwnd() const { return FromHwnd(own_); }
+Hwnd Win32Platform::OwnHwnd() const {
+    return FromHwnd(own_);
+}
 
 std::u16string Win32Platform::CommandArgs() const {
     return ArgumentText(U16(GetCommandLineW()));
@@ -218,7 +227,8 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<co
     if (!IsWindow(window)) return;
     if (bytes.size() > MAXDWORD) {
         throw RuntimeFailure(FailureKind::SystemError,
-                             u"a request of " + PlainNumber(static_cast<std::int64_t>(bytes.size())) +
+                             u"a request of " +
+                                 PlainNumber(static_cast<std::int64_t>(bytes.size())) +
                                  u" bytes is too large to send");
     }
     COPYDATASTRUCT record{};
@@ -235,12 +245,14 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<co
         const DWORD error = GetLastError();
         throw RuntimeFailure(FailureKind::SystemError,
                              u"the request (" + PlainNumber(record.cbData) +
-                                 u" bytes) was not taken by window " + PlainNumber(target) +
-                                 u": " + SystemMessage(error));
+                                 u" bytes) was not taken by window " + PlainNumber(target) + u": " +
+                                 SystemMessage(error));
     }
 }
 
-void Win32Platform::ShowMessage(std::u16string_view text) { ShowVekMessage(nullptr, text, 0); }
+void Win32Platform::ShowMessage(std::u16string_view text) {
+    ShowVekMessage(nullptr, text, 0);
+}
 
 std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view name) {
     const std::string nameText(name);

@@ -26,7 +26,9 @@ inline Hwnd FromHwnd(HWND hwnd) {
     return static_cast<Hwnd>(reinterpret_cast<INT_PTR>(hwnd));
 }
 
-inline HWND ToHwnd(Hwnd hwnd) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd)); }
+inline HWND ToHwnd(Hwnd hwnd) {
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd));
+}
 
 // The system's text for an error code, without the trailing line end.
 std::u16string SystemMessage(DWORD error);
