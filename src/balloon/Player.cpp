@@ -42,8 +42,14 @@ bool BlnStep(std::u16string_view text, std::u16string& shown, std::int32_t& pos,
         --wait;
         return true;
     }
-    // Surrounding spaces are typed but do not hold the balloon open.
-    if (static_cast<std::int64_t>(Trim(text).size()) + kBlnLinger < pos) return false;
+    // Surrounding spaces are typed but do not hold the balloon open. Measured
+    // in place: a long request is not copied on every tick.
+    const std::size_t first = text.find_first_not_of(u' ');
+    const std::int64_t trimmedLength =
+        first == std::u16string_view::npos
+            ? 0
+            : static_cast<std::int64_t>(text.find_last_not_of(u' ') - first + 1);
+    if (trimmedLength + kBlnLinger < pos) return false;
 
     const std::u16string tag = Mid(text, pos, 2);
     if (tag == u"\\w" || tag == u"/w") {

@@ -370,23 +370,6 @@ TEST_F(FileRequestTest, EachLineIsDecodedOnItsOwn) {
     EXPECT_EQ(Reference(Build(u"FILE#cut.txt"), 3), u"ab\u30fb\\n\u30fb\\ncd\u30fb\\n");
 }
 
-TEST_F(FileRequestTest, DefaultRangeTakesLinesZeroTo1024AndCountsAll) {
-    fake.AddFile(u"many.txt", NumberedLines(1100));
-    std::vector<std::u16string> first1025;
-    for (int i = 0; i <= 1024; ++i) first1025.push_back(u"line " + PlainNumber(i));
-    std::u16string request = Build(u"FILE#many.txt");
-    EXPECT_EQ(Reference(request, 3), Selected(first1025));
-    EXPECT_EQ(Reference(request, 4), u"1100");
-
-    request = Build(u"FILE#many.txt/1090");
-    EXPECT_EQ(Reference(request, 3), u"");
-    request = Build(u"FILE#many.txt/1090-2000");
-    EXPECT_EQ(Reference(request, 3),
-              Selected({u"line 1090", u"line 1091", u"line 1092", u"line 1093", u"line 1094",
-                        u"line 1095", u"line 1096", u"line 1097", u"line 1098", u"line 1099"}));
-    EXPECT_EQ(Reference(request, 4), u"1100");
-}
-
 // Counts what the builder decodes.
 class CountingPlatform : public FakePlatform {
 public:
