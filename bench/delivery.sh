@@ -24,10 +24,9 @@ vek_wine_start
 work="$VEK_ROOT/build/bench-delivery"
 rm -rf "$work"
 mkdir -p "$work"
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 mkfifo "$work/host-stdin"
-wine "$VEK_ROOT/build/windows-x64/vekhost.exe" --ini "$(winpath "$work")" --until-stdin-closes \
+wine "$VEK_ROOT/build/windows-x64/vekhost.exe" --ini "$(vek_winpath "$work")" --until-stdin-closes \
     --quit-after 3600000 < "$work/host-stdin" > "$work/host-output.txt" 2>&1 &
 exec 3> "$work/host-stdin"
 for _ in $(seq 300); do [ -s "$work/vek.ini" ] && break; sleep 0.1; done
@@ -35,15 +34,15 @@ target="$(tr -d '\r\n' < "$work/vek.ini")"
 
 for arch in x64 x86; do
     bin="$VEK_ROOT/build/windows-$arch"
-    printf '"%s" %s OnBench' "$(winpath "$bin/baresend.exe")" "$target" > "$work/bare-$arch.txt"
-    printf '"%s" OnBench' "$(winpath "$bin/vek.exe")" > "$work/vek-$arch.txt"
-    printf '"%s" %s OnBench --no-window' "$(winpath "$bin/baresend.exe")" "$target" \
+    printf '"%s" %s OnBench' "$(vek_winpath "$bin/baresend.exe")" "$target" > "$work/bare-$arch.txt"
+    printf '"%s" OnBench' "$(vek_winpath "$bin/vek.exe")" > "$work/vek-$arch.txt"
+    printf '"%s" %s OnBench --no-window' "$(vek_winpath "$bin/baresend.exe")" "$target" \
         > "$work/nowindow-$arch.txt"
     vek_log "delivery latency, $arch ($runs runs each)"
     echo "command 1 = bare sender, command 2 = vek.exe, command 3 = bare sender without a window"
     (cd "$work" && wine "$VEK_ROOT/build/windows-x64/vekbench.exe" "$runs" \
-        "$(winpath "$work/bare-$arch.txt")" "$(winpath "$work/vek-$arch.txt")" \
-        "$(winpath "$work/nowindow-$arch.txt")")
+        "$(vek_winpath "$work/bare-$arch.txt")" "$(vek_winpath "$work/vek-$arch.txt")" \
+        "$(vek_winpath "$work/nowindow-$arch.txt")")
 done
 received=$(grep -c "WM_COPYDATA" "$work/host-output.txt" || true)
 echo "the host received $received requests"

@@ -70,14 +70,13 @@ vek_wine_env
 export LC_ALL=ja_JP.UTF-8
 trap vek_wine_stop EXIT
 vek_wine_start
-winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 printf '2147480000\r\n' > "$work/vek.ini"
 for arch in x64 x86; do
     printf '"x" FILE#vek-file-bench.txt/0-2147483647' > "$work/cmdline.txt"
     rm -f "$work/memory-$arch.txt"
-    wine "$VEK_ROOT/build/windows-x64/vekprobe.exe" run --exe "$(winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" \
-        --cmdline-file "$(winpath "$work/cmdline.txt")" --cwd "$(winpath "$work")" \
-        --out "$(winpath "$work/memory-$arch.txt")" --memory --dismiss-message-boxes --timeout 120000
+    wine "$VEK_ROOT/build/windows-x64/vekprobe.exe" run --exe "$(vek_winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" \
+        --cmdline-file "$(vek_winpath "$work/cmdline.txt")" --cwd "$(vek_winpath "$work")" \
+        --out "$(vek_winpath "$work/memory-$arch.txt")" --memory --dismiss-message-boxes --timeout 120000
     cat "$work/memory-$arch.txt"
 done
 rm -f "$work/vek.ini"

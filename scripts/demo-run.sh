@@ -12,7 +12,7 @@ demo="$VEK_ROOT/build/demo"
 rm -rf "$demo"
 mkdir -p "$demo"
 cd "$demo"
-win_demo="Z:$(echo "$demo" | tr / '\\')"
+win_demo="$(vek_winpath "$demo")"
 
 vek_log "starting the stand-in host; it writes its window handle into $demo/vek.ini"
 mkfifo host-stdin

@@ -81,4 +81,7 @@ vek_wine_start() {
     wineserver -p >/dev/null 2>&1 || true
 }
 
+# The Windows path Wine gives a path of this machine: "Z:\..." (no quoting).
+vek_winpath() { echo "Z:$1" | tr / '\\'; }
+
 vek_wine_stop() { wineserver -k >/dev/null 2>&1 || true; }

@@ -31,17 +31,16 @@ bin="$VEK_ROOT/build/windows-x64"
 work="$VEK_ROOT/build/screenshots"
 rm -rf "$work"
 mkdir -p "$work" "$VEK_ROOT/docs"
-winpath() { echo "Z:$1" | tr / '\\'; }
 
 # shoot NAME ARGS SECONDS: starts vek.exe ARGS (no target anywhere), waits
 # until its balloon has been up for SECONDS and takes the picture.
 shoot() {
     local name="$1" args="$2" seconds="$3"
     local report="$work/$name-report.txt"
-    printf '"%s" %s' "$(winpath "$bin/vek.exe")" "$args" >"$work/$name-cmdline.txt"
-    wine "$bin/vekprobe.exe" run --exe "$(winpath "$bin/vek.exe")" \
-        --cmdline-file "$(winpath "$work/$name-cmdline.txt")" --cwd "$(winpath "$work")" \
-        --out "$(winpath "$report")" --timeout 60000 --sample-windows 50 \
+    printf '"%s" %s' "$(vek_winpath "$bin/vek.exe")" "$args" >"$work/$name-cmdline.txt"
+    wine "$bin/vekprobe.exe" run --exe "$(vek_winpath "$bin/vek.exe")" \
+        --cmdline-file "$(vek_winpath "$work/$name-cmdline.txt")" --cwd "$(vek_winpath "$work")" \
+        --out "$(vek_winpath "$report")" --timeout 60000 --sample-windows 50 \
         --close-after $((seconds * 1000 + 1000)) &
     local probe=$!
     for _ in $(seq 300); do grep -q '^WINDOW ' "$report" 2>/dev/null && break; sleep 0.1; done

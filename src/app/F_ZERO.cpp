@@ -23,21 +23,21 @@ Outcome F_ZERO::Form_Load() {
         BlnText = kUsageText;
         return StartBln();
     }
-    if (StartsWith(commandText, u"DROP")) {
+    if (commandText.starts_with(u"DROP")) {
         DropCommand(commandText);
         return Outcome::EndRun;
     }
-    if (StartsWith(commandText, u"INIT")) {
+    if (commandText.starts_with(u"INIT")) {
         InitCommand(commandText);
         return Outcome::EndRun;
     }
-    if (StartsWith(commandText, u"FILE")) {
+    if (commandText.starts_with(u"FILE")) {
         return SendSstp(BuildFileRequest(platform_, commandText));
     }
-    if (StartsWith(commandText, u"SEND")) {
+    if (commandText.starts_with(u"SEND")) {
         return SendSstp(BuildSendRequest(commandText, platform_.OwnHwnd()));
     }
-    if (StartsWith(commandText, u"TestPoint")) {
+    if (commandText.starts_with(u"TestPoint")) {
         return Outcome::ShowTestWindow;
     }
     return SendSstp(BuildEventRequest(commandText, platform_.OwnHwnd()));

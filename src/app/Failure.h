@@ -24,7 +24,6 @@ public:
 
     FailureKind Kind() const noexcept { return kind_; }
     const std::u16string& Detail() const noexcept { return detail_; }
-    const std::u16string& Context() const noexcept { return context_; }
 
     // Names what the program was doing when the failure happened. The first
     // context given is the outermost one and is kept in front.

@@ -60,14 +60,7 @@ Hwnd ReadTargetFile(Platform& platform) {
 }
 
 std::string TargetFileBytes(const Platform& platform, std::u16string_view argument) {
-    bool lossy = false;
-    std::string bytes = platform.Encode(CodePage::Ansi, argument, &lossy);
-    if (lossy) {
-        throw RuntimeFailure(
-            FailureKind::FileError,
-            u"'" + std::u16string(argument) + u"' cannot be written in the system's code page")
-            .AddContext(u"INIT");
-    }
+    std::string bytes = platform.EncodeExactly(CodePage::Ansi, argument, u"INIT");
     bytes += "\r\n";
     return bytes;
 }

@@ -22,14 +22,7 @@ std::u16string DropPath(const Platform& platform, std::u16string_view commandTex
 }
 
 std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16string_view path) {
-    bool lossy = false;
-    const std::string list = platform.Encode(CodePage::Ansi, path, &lossy);
-    if (lossy) {
-        throw RuntimeFailure(
-            FailureKind::FileError,
-            u"'" + std::u16string(path) + u"' cannot be written in the system's code page")
-            .AddContext(u"DROP");
-    }
+    const std::string list = platform.EncodeExactly(CodePage::Ansi, path, u"DROP");
     // Two bytes a character was once enough for every ANSI code page; UTF-8
     // as the ANSI code page takes up to three.
     const std::size_t nominal = kDropHeaderSize + 2 * (path.size() + 2);

@@ -245,11 +245,7 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
 std::u16string BuildFileRequest(Platform& platform, std::u16string_view commandText) {
     try {
         const FileArgument arg = ParseFileArgument(commandText);
-        std::u16string request;
-        request += kNotifyFirstLine;
-        request += kCrLf;
-        request += kSenderLine;
-        request += kCrLf;
+        std::u16string request = NotificationHead();
         request += u"Event: OnFileRead";
         request += kCrLf;
         request += ReferencePiece(0) + arg.fileName;

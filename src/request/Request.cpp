@@ -12,6 +12,15 @@ std::u16string ReferencePiece(int k) {
     return u"Reference" + PlainNumber(k) + u": ";
 }
 
+std::u16string NotificationHead() {
+    std::u16string head;
+    head += kNotifyFirstLine;
+    head += kCrLf;
+    head += kSenderLine;
+    head += kCrLf;
+    return head;
+}
+
 std::u16string NotificationTail(Hwnd own) {
     std::u16string tail;
     tail += kCrLf;
@@ -38,11 +47,7 @@ std::u16string BuildSendRequest(std::u16string_view commandText, Hwnd own) {
 }
 
 std::u16string BuildEventRequest(std::u16string_view commandText, Hwnd own) {
-    std::u16string request;
-    request += kNotifyFirstLine;
-    request += kCrLf;
-    request += kSenderLine;
-    request += kCrLf;
+    std::u16string request = NotificationHead();
     std::int64_t p = InStr(1, commandText, u"#");
     if (p == 0) {
         request += u"Event: ";

@@ -30,6 +30,10 @@ std::u16string BuildSendRequest(std::u16string_view commandText, Hwnd own);
 // the first "#" and up to eight references after it.
 std::u16string BuildEventRequest(std::u16string_view commandText, Hwnd own);
 
+// The opening lines every notification shares: "NOTIFY SSTP/1.0", CR LF,
+// "Sender: VEK", CR LF.
+std::u16string NotificationHead();
+
 // The closing lines every notification shares: CR LF, the own-window line,
 // CR LF, "SecurityLevel: local", CR LF, "Charset: Shift_JIS".
 std::u16string NotificationTail(Hwnd own);

@@ -208,10 +208,6 @@ std::int64_t InStr(std::int64_t start, std::u16string_view text, std::u16string_
     return at == std::u16string_view::npos ? 0 : static_cast<std::int64_t>(at) + 1;
 }
 
-bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 std::int32_t ValPrefix(std::u16string_view text) {
     std::u16string compact;
     compact.reserve(text.size());

@@ -25,8 +25,6 @@ std::u16string Mid(std::u16string_view text, std::int64_t start, std::int64_t n)
 // there is none. A start below 1 fails as an invalid argument.
 std::int64_t InStr(std::int64_t start, std::u16string_view text, std::u16string_view what);
 
-bool StartsWith(std::u16string_view text, std::u16string_view prefix);
-
 // Numeric-prefix conversion: spaces, tabs and line feeds are removed from the
 // whole text, then the longest leading decimal number (sign, digits, point,
 // digits, exponent) or an &H / &O number is read; no number gives 0. Rounds

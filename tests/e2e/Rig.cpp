@@ -53,8 +53,7 @@ std::string Quote(const std::string& winPath) {
 const std::vector<Build>& Builds() {
     static const std::vector<Build> builds = [] {
         std::vector<Build> result;
-        std::string spec = Env("VEK_E2E_BUILDS");
-        std::istringstream in(spec);
+        std::istringstream in(Env("VEK_E2E_BUILDS"));
         for (std::string item; std::getline(in, item, ';');) {
             auto eq = item.find('=');
             if (eq == std::string::npos) continue;

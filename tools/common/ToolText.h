@@ -9,14 +9,18 @@
 
 namespace vek::tools {
 
-inline std::string Utf8(std::wstring_view text) {
+inline std::string ToCodePage(UINT codePage, std::wstring_view text) {
     if (text.empty()) return {};
-    int need = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+    int need = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                    0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(need), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), need,
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), need,
                         nullptr, nullptr);
     return out;
+}
+
+inline std::string Utf8(std::wstring_view text) {
+    return ToCodePage(CP_UTF8, text);
 }
 
 inline std::wstring FromCodePage(UINT codePage, std::string_view bytes) {

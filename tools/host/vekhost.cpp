@@ -160,21 +160,12 @@ bool WriteIni(const std::wstring& dir) {
     return ok != FALSE;
 }
 
-std::string Ansi(const std::wstring& text) {
-    if (text.empty()) return {};
-    int need = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(need), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), need,
-                        nullptr, nullptr);
-    return out;
-}
-
 // What a host publishes: a 4-byte size, then entries of key, 0x01, value and
 // CR LF in the ANSI code page, the window handle among them.
 std::string HostMemoryContent() {
     const std::string id = "vekhost." + Decimal(GetCurrentProcessId());
-    std::string entries = id + ".name\x01" + Ansi(g_options.title) + "\r\n";
+    std::string entries =
+        id + ".name\x01" + vek::tools::ToCodePage(CP_ACP, g_options.title) + "\r\n";
     entries += id + ".hwnd\x01" + HandleText(g_window) + "\r\n";
     entries += id + ".acp\x01" + Decimal(GetACP()) + "\r\n";
     const auto size = static_cast<std::uint32_t>(4 + entries.size());

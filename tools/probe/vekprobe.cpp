@@ -85,19 +85,24 @@ std::wstring ClassOf(HWND hwnd) {
     return name;
 }
 
-struct BoxSearch {
+struct WindowSearch {
     DWORD pid;
-    std::vector<HWND> boxes;
+    std::vector<HWND> windows;
 };
 
-BOOL CALLBACK CollectBoxes(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<BoxSearch*>(param);
+BOOL CALLBACK CollectWindows(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770") {
-        search->boxes.push_back(hwnd);
-    }
+    if (pid == search->pid && IsWindowVisible(hwnd)) search->windows.push_back(hwnd);
     return TRUE;
+}
+
+// The visible top-level windows of a process.
+std::vector<HWND> VisibleWindowsOf(DWORD pid) {
+    WindowSearch search{pid, {}};
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&search));
+    return search.windows;
 }
 
 struct BoxContent {
@@ -154,19 +159,6 @@ int ScreenDpi() {
     return dpi;
 }
 
-struct WindowSearch {
-    DWORD pid;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectWindows(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == search->pid && IsWindowVisible(hwnd)) search->windows.push_back(hwnd);
-    return TRUE;
-}
-
 // Everything the report says about one window, as the report says it.
 std::string DescribeWindow(HWND hwnd, DWORD pid) {
     RECT rect{};
@@ -195,10 +187,8 @@ public:
         const ULONGLONG now = GetTickCount64();
         if (options_.sampleMs != 0 && now < nextSample_) return;
         nextSample_ = now + options_.sampleMs;
-        WindowSearch search{pid_, {}};
-        EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&search));
         std::map<HWND, std::string> seen;
-        for (HWND hwnd : search.windows) {
+        for (HWND hwnd : VisibleWindowsOf(pid_)) {
             std::string description = DescribeWindow(hwnd, pid_);
             auto known = reported_.find(hwnd);
             if (known == reported_.end() || known->second != description) {
@@ -392,10 +382,8 @@ int Run(const RunOptions& options) {
             break;
         }
         if (!options.dismissMessageBoxes) continue;
-        BoxSearch search{pi.dwProcessId, {}};
-        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.boxes) {
-            if (answered.count(box) != 0) continue;
+        for (HWND box : VisibleWindowsOf(pi.dwProcessId)) {
+            if (ClassOf(box) != L"#32770" || answered.count(box) != 0) continue;
             BoxContent content;
             EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&content));
             answered.insert(box);

@@ -106,12 +106,12 @@ FakePlatform::Codec& FakePlatform::CodecFor(unsigned codePage, bool decode) cons
 
 std::u16string FakePlatform::Key(std::u16string_view path) const {
     std::u16string full(path);
-    bool absolute = (full.size() >= 2 && full[1] == u':') || StartsWith(full, u"\\");
+    bool absolute = (full.size() >= 2 && full[1] == u':') || full.starts_with(u"\\");
     if (!absolute) full = currentDirectory + u"\\" + full;
     std::u16string key;
     std::size_t i = 0;
     while (i < full.size()) {
-        if (StartsWith(std::u16string_view(full).substr(i), u"\\.\\")) {
+        if (std::u16string_view(full).substr(i).starts_with(u"\\.\\")) {
             i += 2;
             continue;
         }

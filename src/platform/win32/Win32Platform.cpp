@@ -144,34 +144,30 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
     const std::wstring target = FileApiPath(path);
     const std::wstring temporary =
         target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    {
-        UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) ThrowFileError(u"Could not write", path, GetLastError());
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-            DWORD wrote = 0;
-            if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-                DWORD error = GetLastError();
-                file.Reset();
-                DeleteFileW(temporary.c_str());
-                ThrowFileError(u"Could not write", path, error);
-            }
-            done += wrote;
+    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) ThrowFileError(u"Could not write", path, GetLastError());
+    // Any failure from here on removes the temporary file first.
+    auto abandon = [&](std::u16string_view what) {
+        const DWORD error = GetLastError();
+        file.Reset();
+        DeleteFileW(temporary.c_str());
+        ThrowFileError(what, path, error);
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+            abandon(u"Could not write");
         }
-        if (!FlushFileBuffers(file.Get())) {
-            DWORD error = GetLastError();
-            file.Reset();
-            DeleteFileW(temporary.c_str());
-            ThrowFileError(u"Could not write", path, error);
-        }
+        done += wrote;
     }
+    if (!FlushFileBuffers(file.Get())) abandon(u"Could not write");
+    file.Reset();
     if (!MoveFileExW(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD error = GetLastError();
-        DeleteFileW(temporary.c_str());
-        ThrowFileError(u"Could not replace", path, error);
+        abandon(u"Could not replace");
     }
 }
 
