@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "app/Failure.h"
-#include "platform/fake/FakePlatform.h"
+#include "FakePlatform.h"
 #include "request/FileRequest.h"
 #include "text/Text.h"
 

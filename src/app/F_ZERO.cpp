@@ -1,16 +1,24 @@
 #include "app/F_ZERO.h"
 
-#include "app/TargetFile.h"
 #include "app/UsageText.h"
 #include "balloon/Player.h"
-#include "delivery/Delivery.h"
 #include "delivery/FileDrop.h"
-#include "delivery/HostLookup.h"
+#include "delivery/Target.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
 #include "text/Text.h"
 
 namespace vek {
+namespace {
+
+// The dwData of every WM_COPYDATA that carries a request.
+constexpr std::uint32_t kSstpMarker = 9801;
+
+// Played before the request when no target is known; the last two characters
+// are the player's new-line tag.
+constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\n";
+
+}  // namespace
 
 Outcome F_ZERO::Form_Load() {
     TargetHwnd = 0;
@@ -24,11 +32,13 @@ Outcome F_ZERO::Form_Load() {
         return StartBln();
     }
     if (commandText.starts_with(u"DROP")) {
-        DropCommand(commandText);
+        DropCommand(CommandArgument(commandText));
         return Outcome::EndRun;
     }
     if (commandText.starts_with(u"INIT")) {
-        InitCommand(commandText);
+        if (const std::u16string argument = CommandArgument(commandText); argument != u"0") {
+            WriteTargetFile(platform_, argument);
+        }
         return Outcome::EndRun;
     }
     if (commandText.starts_with(u"FILE")) {
@@ -43,34 +53,31 @@ Outcome F_ZERO::Form_Load() {
     return SendSstp(BuildEventRequest(commandText, platform_.OwnHwnd()));
 }
 
-void F_ZERO::InitCommand(std::u16string_view commandText) {
-    const std::u16string argument = Mid(commandText, 6);
-    if (argument == u"0") return;
-    platform_.ReplaceFileContent(kTargetFileName, TargetFileBytes(platform_, argument));
-}
-
 Hwnd F_ZERO::FindHostHwnd() {
     return LookUpHostHwnd(platform_);
 }
 
-void F_ZERO::DropCommand(std::u16string_view commandText) {
-    DropFile(platform_, TargetHwnd, commandText);
+void F_ZERO::DropCommand(std::u16string_view argument) {
+    const std::u16string path = platform_.CurrentDirectory() + u"\\" + std::u16string(argument);
+    if (platform_.FileExists(path) && IsWindowTarget(TargetHwnd)) {
+        platform_.PostDropFiles(TargetHwnd, BuildDropBlock(platform_, path));
+    }
 }
 
 Outcome F_ZERO::SendSstp(const std::u16string& request) {
-    // The request declares Shift_JIS, so it is encoded as such whatever the
-    // system's code page.
-    const std::string bytes = platform_.Encode(CodePage::ShiftJis, request);
-    if (TargetHwnd != 0) {
-        if (TargetHwnd == kShowInsteadOfSend) {
-            platform_.ShowMessage(request);
-        } else if (IsDeliverableTarget(TargetHwnd)) {
-            platform_.SendCopyData(TargetHwnd, kSstpMarker, bytes);
-        }
-        return Outcome::EndRun;
+    if (TargetHwnd == 0) {
+        BlnText = std::u16string(kNotReadyText) + request;
+        return StartBln();
     }
-    BlnText = std::u16string(kNotReadyText) + request;
-    return StartBln();
+    if (TargetHwnd == kShowInsteadOfSend) {
+        platform_.ShowMessage(request);
+    } else if (IsWindowTarget(TargetHwnd)) {
+        // The request declares Shift_JIS, so it goes out as such whatever the
+        // system's code page; it is encoded only when it does go out.
+        platform_.SendCopyData(TargetHwnd, kSstpMarker,
+                               platform_.Encode(CodePage::ShiftJis, request));
+    }
+    return Outcome::EndRun;
 }
 
 Outcome F_ZERO::StartBln() {

@@ -43,8 +43,7 @@ private:
     Hwnd FindHostHwnd();
     Outcome SendSstp(const std::u16string& request);
     Outcome StartBln();
-    void InitCommand(std::u16string_view commandText);
-    void DropCommand(std::u16string_view commandText);
+    void DropCommand(std::u16string_view argument);
 
     Platform& platform_;
 };

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "app/Failure.h"
+#include "text/Failure.h"
 #include "text/Text.h"
 
 namespace vek {

@@ -1,7 +1,7 @@
 #pragma once
 // Everything the core needs from the system, and nothing more. The Win32
-// implementation lives in platform/win32; the test double in platform/fake
-// keeps files in memory and records what the core asked for.
+// implementation lives in platform/win32; the tests have a double that keeps
+// files in memory and records what the core asked for.
 
 #include <array>
 #include <cstddef>
@@ -12,7 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/Failure.h"
+#include "text/Failure.h"
+#include "text/Text.h"
 
 namespace vek {
 
@@ -20,9 +21,10 @@ namespace vek {
 // are 32-bit significant and sign-extended on 64-bit systems.
 using Hwnd = std::int32_t;
 
-// Code pages at the boundaries: the system's ANSI code page for files, and
-// Shift_JIS for the requests, whatever the system's code page is.
-enum class CodePage : std::uint32_t { Ansi = 0, ShiftJis = 932 };
+// Code pages at the boundaries: the system's ANSI code page for files,
+// Shift_JIS for the requests whatever the system's code page is, and UTF-8
+// where a byte-order mark or a pipe asks for it.
+enum class CodePage : std::uint32_t { Ansi = 0, ShiftJis = 932, Utf8 = 65001 };
 
 // A file opened for sequential reading.
 class InputFile {
@@ -110,9 +112,8 @@ public:
         bool lossy = false;
         std::string out = Encode(cp, text, &lossy);
         if (lossy) {
-            throw RuntimeFailure(
-                FailureKind::FileError,
-                u"'" + std::u16string(text) + u"' cannot be written in the system's code page")
+            throw RuntimeFailure(FailureKind::FileError,
+                                 Quoted(text) + u" cannot be written in the system's code page")
                 .AddContext(context);
         }
         return out;

@@ -21,8 +21,7 @@ inline constexpr std::size_t kFileReadBlock = 256 * 1024;
 // two characters backslash and n; a missing file gives the not-found
 // reference. Throws RuntimeFailure, with "FILE" in front of its report, for a
 // command text without a name part, a start or end that does not convert, a
-// file that cannot be read, more lines than a signed 32-bit count can hold, or
-// a selection too large for memory.
+// file that cannot be read, or more lines than a signed 32-bit count can hold.
 std::u16string BuildFileRequest(Platform& platform, std::u16string_view commandText);
 
 }  // namespace vek

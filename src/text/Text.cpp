@@ -1,193 +1,142 @@
 #include "text/Text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <limits>
 
-#include "app/Failure.h"
+#include "text/Failure.h"
 
 namespace vek {
 namespace {
-
-constexpr std::int64_t kMin32 = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kMax32 = std::numeric_limits<std::int32_t>::max();
 
 [[noreturn]] void ThrowInvalidArgument(std::u16string detail) {
     throw RuntimeFailure(FailureKind::InvalidArgument, std::move(detail));
 }
 
-bool IsDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
-int HexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
+// The ASCII form <charconv> reads; a character beyond ASCII is part of no number.
+std::string Ascii(std::u16string_view text) {
+    std::string ascii(text.size(), '?');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) ascii[i] = static_cast<char>(text[i]);
+    }
+    return ascii;
 }
 
-// A number as written in the text, before rounding: sign, the significant
-// digits and the position of the decimal point among them, or a radix value.
-struct ScannedNumber {
+constexpr std::string_view kDigits = "0123456789";
+constexpr std::uint64_t kFar = 1'000'000'000;
+
+// A number as written: its significant digits (no leading or trailing zeros),
+// where the decimal point falls among them (the exponent applied; it may lie
+// before them or past their end) and its sign.
+struct Number {
+    std::string digits;
+    std::int64_t point = 0;
     bool negative = false;
-    bool radix = false;  // &H or &O form
-    std::uint64_t radixValue = 0;
-    bool radixTooBig = false;
-    std::u16string digits;     // every mantissa digit, integer part first
-    std::int64_t pointAt = 0;  // digits before the point, after the exponent is applied
-    std::size_t length = 0;    // characters consumed
-    bool any = false;          // at least one digit was read
+    bool tooLarge = false;   // an &H or &O value beyond 64 bits
+    std::size_t length = 0;  // characters it takes; 0 when the text starts with none
 };
 
-// Scans a number at the start of text. Commas are skipped inside the integer
-// digits when allowCommas is set (the strict form's digit-group separator).
-ScannedNumber Scan(std::u16string_view text, bool allowCommas) {
-    ScannedNumber n;
-    std::size_t i = 0;
-    if (text.size() >= 2 && text[0] == u'&') {
-        char16_t kind = text[1];
-        int base = (kind == u'H' || kind == u'h') ? 16 : (kind == u'O' || kind == u'o') ? 8 : 0;
-        if (base != 0) {
-            n.radix = true;
-            i = 2;
-            while (i < text.size()) {
-                int v = HexValue(text[i]);
-                if (v < 0 || v >= base) break;
-                if (n.radixValue > (std::numeric_limits<std::uint64_t>::max() >> 4)) {
-                    n.radixTooBig = true;
-                } else {
-                    n.radixValue = n.radixValue * base + static_cast<unsigned>(v);
-                }
-                n.any = true;
-                ++i;
-            }
-            n.length = i;
-            return n;
+Number ReadNumber(std::string_view text) {
+    const auto at = [&](std::size_t i) { return i < text.size() ? text[i] : '\0'; };
+    const auto digitsFrom = [&](std::size_t i) {
+        return std::min(text.find_first_not_of(kDigits, i), text.size());
+    };
+    Number number;
+    const char radix = static_cast<char>(at(1) | 0x20);
+    if (at(0) == '&' && (radix == 'h' || radix == 'o')) {
+        std::uint64_t value = 0;
+        const auto [end, error] = std::from_chars(text.data() + 2, text.data() + text.size(), value,
+                                                  radix == 'h' ? 16 : 8);
+        if (end == text.data() + 2) return number;
+        number.tooLarge = error == std::errc::result_out_of_range;
+        number.digits = std::to_string(value);
+        number.point = std::ssize(number.digits);
+        number.length = static_cast<std::size_t>(end - text.data());
+        return number;
+    }
+    number.negative = at(0) == '-';
+    const std::size_t start = at(0) == '+' || at(0) == '-' ? 1 : 0;
+    std::size_t end = digitsFrom(start);
+    number.digits = text.substr(start, end - start);
+    number.point = std::ssize(number.digits);
+    if (at(end) == '.') {
+        const std::size_t fraction = end + 1;
+        end = digitsFrom(fraction);
+        number.digits += text.substr(fraction, end - fraction);
+    }
+    if (number.digits.empty()) return {};
+    // An exponent counts only with a digit; far beyond any digit count, the
+    // result is 0 or an overflow either way.
+    if ((at(end) | 0x20) == 'e') {
+        const char* digits = text.data() + end + 1 + (at(end + 1) == '+' || at(end + 1) == '-');
+        std::uint64_t exponent = 0;
+        const auto [last, error] = std::from_chars(digits, text.data() + text.size(), exponent);
+        if (last != digits) {
+            exponent = std::min<std::uint64_t>(error == std::errc() ? exponent : kFar, kFar);
+            number.point += at(end + 1) == '-' ? -static_cast<std::int64_t>(exponent)
+                                               : static_cast<std::int64_t>(exponent);
+            end = static_cast<std::size_t>(last - text.data());
         }
     }
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        n.negative = text[i] == u'-';
-        ++i;
-    }
-    std::int64_t integerDigits = 0;
-    while (i < text.size()) {
-        if (IsDigit(text[i])) {
-            n.digits += text[i];
-            ++integerDigits;
-            n.any = true;
-        } else if (allowCommas && text[i] == u',' && n.any) {
-            // digit-group separator
-        } else {
-            break;
-        }
-        ++i;
-    }
-    std::size_t end = i;
-    if (i < text.size() && text[i] == u'.') {
-        ++i;
-        while (i < text.size() && IsDigit(text[i])) {
-            n.digits += text[i];
-            n.any = true;
-            ++i;
-        }
-        end = i;
-    }
-    n.pointAt = integerDigits;
-    if (n.any && i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
-        std::size_t j = i + 1;
-        bool expNegative = false;
-        if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) {
-            expNegative = text[j] == u'-';
-            ++j;
-        }
-        if (j < text.size() && IsDigit(text[j])) {
-            std::int64_t exponent = 0;
-            while (j < text.size() && IsDigit(text[j])) {
-                // Far beyond any digit count: the result is 0 or an overflow either way.
-                if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[j] - u'0');
-                ++j;
-            }
-            n.pointAt += expNegative ? -exponent : exponent;
-            end = j;
-        }
-    }
-    n.length = n.any ? end : 0;
-    return n;
+    // Zeros before and after the significant digits change nothing but the point.
+    const std::size_t zeros = std::min(number.digits.find_first_not_of('0'), number.digits.size());
+    number.digits.erase(0, zeros);
+    number.digits.erase(number.digits.find_last_not_of('0') + 1);
+    number.point -= static_cast<std::int64_t>(zeros);
+    number.length = end;
+    return number;
 }
 
-// Rounds the scanned number to the nearest integer, halves to even, and checks
-// the signed 32-bit range. source is the text named in an overflow report.
-std::int32_t ToInt32(const ScannedNumber& n, std::u16string_view source) {
-    auto overflow = [&]() -> std::int32_t {
-        throw RuntimeFailure(FailureKind::Overflow,
-                             Quoted(source) + u" is outside the signed 32-bit range");
-    };
-    if (!n.any) return 0;
-    if (n.radix) {
-        if (n.radixTooBig || n.radixValue > static_cast<std::uint64_t>(kMax32)) return overflow();
-        return static_cast<std::int32_t>(n.radixValue);
+[[noreturn]] void ThrowOverflow(std::string_view written) {
+    throw RuntimeFailure(FailureKind::Overflow,
+                         Quoted(std::u16string(written.begin(), written.end())) +
+                             u" is outside the signed 32-bit range");
+}
+
+// The nearest integer, halves to the even one, in the signed 32-bit range.
+std::int32_t Rounded(const Number& number, std::string_view written) {
+    const auto size = std::ssize(number.digits);
+    if (number.tooLarge || (size != 0 && number.point > 10)) ThrowOverflow(written);
+    std::int64_t value = 0;
+    if (number.point > 0) {
+        std::string whole = number.digits.substr(0, static_cast<std::size_t>(number.point));
+        whole.resize(static_cast<std::size_t>(number.point), '0');
+        std::from_chars(whole.data(), whole.data() + whole.size(), value);
     }
-    if (n.digits.find_first_not_of(u'0') == std::u16string::npos) return 0;
-    // Integer part: the digits before pointAt (zeros beyond the written digits).
-    std::int64_t magnitude = 0;
-    std::int64_t pointAt = n.pointAt;
-    const auto count = static_cast<std::int64_t>(n.digits.size());
-    for (std::int64_t k = 0; k < pointAt; ++k) {
-        int d = k < count ? n.digits[static_cast<std::size_t>(k)] - u'0' : 0;
-        if (magnitude == 0 && d == 0) continue;
-        magnitude = magnitude * 10 + d;
-        if (magnitude > kMax32 + 1) return overflow();
+    // The first digit after the point decides; a 5 followed by nothing (the
+    // digits have no trailing zeros) is a half.
+    const char first = number.point >= 0 && number.point < size ? number.digits[number.point] : '0';
+    if (first > '5' || (first == '5' && (number.point + 1 < size || value % 2 == 1))) ++value;
+    if (number.negative) value = -value;
+    if (value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max()) {
+        ThrowOverflow(written);
     }
-    // Fraction: compare with one half.
-    bool roundUp = false;
-    if (pointAt < count) {
-        std::int64_t first = pointAt < 0 ? -1 : pointAt;  // -1: the fraction starts with zeros
-        if (first >= 0) {
-            int d = n.digits[static_cast<std::size_t>(first)] - u'0';
-            if (d > 5) {
-                roundUp = true;
-            } else if (d == 5) {
-                bool above = false;
-                for (std::int64_t k = first + 1; k < count; ++k) {
-                    if (n.digits[static_cast<std::size_t>(k)] != u'0') above = true;
-                }
-                roundUp = above || (magnitude % 2 == 1);
-            }
-        }
-    }
-    if (roundUp) ++magnitude;
-    std::int64_t value = n.negative ? -magnitude : magnitude;
-    if (value < kMin32 || value > kMax32) return overflow();
     return static_cast<std::int32_t>(value);
 }
 
 }  // namespace
 
 std::u16string Quoted(std::u16string_view text) {
-    // Long texts are shortened so that a report stays readable.
-    constexpr std::size_t kShown = 200;
-    std::u16string quoted = u"'";
-    if (text.size() > kShown) {
-        quoted += text.substr(0, kShown);
-        quoted += u"...";
-    } else {
-        quoted += text;
-    }
-    quoted += u"'";
-    return quoted;
+    constexpr std::size_t kKept = 100;
+    if (text.size() <= 2 * kKept + 3) return u"'" + std::u16string(text) + u"'";
+    return u"'" + std::u16string(text.substr(0, kKept)) + u"..." +
+           std::u16string(text.substr(text.size() - kKept)) + u"'";
 }
 
 std::u16string Trim(std::u16string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && text[begin] == u' ') ++begin;
-    while (end > begin && text[end - 1] == u' ') --end;
-    return std::u16string(text.substr(begin, end - begin));
+    const std::size_t begin = text.find_first_not_of(u' ');
+    if (begin == std::u16string_view::npos) return {};
+    return std::u16string(text.substr(begin, text.find_last_not_of(u' ') - begin + 1));
 }
 
 std::u16string Left(std::u16string_view text, std::int64_t n) {
     if (n < 0) ThrowInvalidArgument(u"a text length of " + PlainNumber(n) + u" characters");
-    return std::u16string(
-        text.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n, text.size()))));
+    return std::u16string(text.substr(0, static_cast<std::size_t>(n)));
 }
 
 std::u16string Mid(std::u16string_view text, std::int64_t start) {
@@ -204,121 +153,44 @@ std::u16string Mid(std::u16string_view text, std::int64_t start, std::int64_t n)
 std::int64_t InStr(std::int64_t start, std::u16string_view text, std::u16string_view what) {
     if (start < 1) ThrowInvalidArgument(u"a search position of " + PlainNumber(start));
     if (start > static_cast<std::int64_t>(text.size())) return 0;
-    auto at = text.find(what, static_cast<std::size_t>(start - 1));
+    const auto at = text.find(what, static_cast<std::size_t>(start - 1));
     return at == std::u16string_view::npos ? 0 : static_cast<std::int64_t>(at) + 1;
 }
 
 std::int32_t ValPrefix(std::u16string_view text) {
-    std::u16string compact;
-    compact.reserve(text.size());
-    for (char16_t c : text) {
-        if (c != u' ' && c != u'\t' && c != u'\n') compact += c;
-    }
-    ScannedNumber n = Scan(compact, false);
-    return ToInt32(n, compact.substr(0, n.length));
+    std::string compact = Ascii(text);
+    std::erase_if(compact, [](char c) { return c == ' ' || c == '\t' || c == '\n'; });
+    const Number number = ReadNumber(compact);
+    return Rounded(number, std::string_view(compact).substr(0, number.length));
 }
 
 std::int32_t ValStrict(std::u16string_view text) {
-    std::u16string trimmed = Trim(text);
-    ScannedNumber n = Scan(trimmed, true);
-    if (!n.any || n.length != trimmed.size()) {
+    std::string number = Ascii(Trim(text));
+    // The digit-group separator may stand among the integer digits once the
+    // first of them is written.
+    const std::size_t digits = !number.empty() && (number[0] == '+' || number[0] == '-') ? 1 : 0;
+    if (digits < number.size() && IsDigit(number[digits])) {
+        const auto end =
+            number.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                 number.find_first_not_of("0123456789,", digits), number.size()));
+        number.erase(std::remove(number.begin() + static_cast<std::ptrdiff_t>(digits), end, ','),
+                     end);
+    }
+    const Number read = ReadNumber(number);
+    if (read.length == 0 || read.length != number.size()) {
         throw RuntimeFailure(FailureKind::TypeMismatch, Quoted(text) + u" is not a number");
     }
-    return ToInt32(n, trimmed);
-}
-
-std::u16string PaddedNumber(std::int64_t value) {
-    std::u16string digits;
-    // Work on the negative side so that the smallest value has no overflow.
-    std::int64_t v = value < 0 ? value : -value;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' - v % 10));
-        v /= 10;
-    } while (v != 0);
-    return (value < 0 ? u"-" : u" ") + digits;
+    return Rounded(read, number);
 }
 
 std::u16string PlainNumber(std::int64_t value) {
-    return Trim(PaddedNumber(value));
+    char digits[24];
+    char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return std::u16string(digits, end);
 }
 
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string FromUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto b = static_cast<unsigned char>(text[i]);
-        char32_t c = 0xFFFD;
-        std::size_t len = 1;
-        if (b < 0x80) {
-            c = b;
-        } else {
-            std::size_t need = (b & 0xE0) == 0xC0   ? 2
-                               : (b & 0xF0) == 0xE0 ? 3
-                               : (b & 0xF8) == 0xF0 ? 4
-                                                    : 0;
-            if (need != 0 && i + need <= text.size()) {
-                char32_t v = b & (0x7F >> need);
-                bool ok = true;
-                for (std::size_t k = 1; k < need; ++k) {
-                    auto t = static_cast<unsigned char>(text[i + k]);
-                    if ((t & 0xC0) != 0x80) {
-                        ok = false;
-                        break;
-                    }
-                    v = (v << 6) | (t & 0x3F);
-                }
-                static constexpr char32_t kMinForLength[] = {0, 0, 0x80, 0x800, 0x10000};
-                if (ok && v >= kMinForLength[need] && v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF)) {
-                    c = v;
-                    len = need;
-                }
-            }
-        }
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += len;
-    }
-    return out;
-}
-
-std::u16string Widen(std::string_view ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
+std::u16string PaddedNumber(std::int64_t value) {
+    return (value < 0 ? u"" : u" ") + PlainNumber(value);
 }
 
 }  // namespace vek

@@ -44,16 +44,8 @@ std::u16string PaddedNumber(std::int64_t value);
 // Plain decimal: the padded form without its space ("1234", "-1").
 std::u16string PlainNumber(std::int64_t value);
 
-// A text as a report names it: in single quotes, cut short after 200
-// characters so that the report stays readable.
+// A text as a report names it: in single quotes; a very long one keeps its
+// start and its end (where a path has its file name) around "...".
 std::u16string Quoted(std::u16string_view text);
-
-// UTF-8 <-> UTF-16 for reports, logs and tests. Unpaired surrogates and
-// invalid UTF-8 become U+FFFD.
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
-
-// An ASCII literal as UTF-16 text; for building reports from narrow literals.
-std::u16string Widen(std::string_view ascii);
 
 }  // namespace vek

@@ -1,81 +1,53 @@
+// The SEND request and the event notification, built from the command text.
+
+#include "TestSupport.h"
 #include "request/Request.h"
-
-#include <vector>
-
-#include "TestUtil.h"
 
 namespace vek {
 namespace {
 
-std::u16string Lines(const std::vector<std::u16string>& lines) {
-    std::u16string joined;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i != 0) joined += u"\r\n";
-        joined += lines[i];
-    }
-    return joined;
+std::u16string Notification(std::vector<std::u16string> lines, std::u16string own = u" 1234") {
+    lines.insert(lines.begin(), {u"NOTIFY SSTP/1.0", u"Sender: VEK"});
+    lines.insert(lines.end(), {u"HWnd:" + own, u"SecurityLevel: local", u"Charset: Shift_JIS"});
+    return JoinCrLf(lines);
 }
 
-std::u16string Notification(const std::vector<std::u16string>& middle, Hwnd own = 1234) {
-    std::vector<std::u16string> lines{u"NOTIFY SSTP/1.0", u"Sender: VEK"};
-    lines.insert(lines.end(), middle.begin(), middle.end());
-    lines.push_back(u"HWnd:" + PaddedNumber(own));
-    lines.push_back(u"SecurityLevel: local");
-    lines.push_back(u"Charset: Shift_JIS");
-    return Lines(lines);
+std::u16string Send(const std::u16string& script) {
+    return JoinCrLf({u"SEND SSTP/1.0", u"Sender: VEK", u"Script: " + script, u"HWnd: 1234",
+                     u"Charset: Shift_JIS"});
 }
 
-TEST(EventRequestTest, WithoutReferences) {
-    EXPECT_EQ(BuildEventRequest(u"OnBoot", 1234), Notification({u"Event: OnBoot"}));
-    // Nothing follows the last line.
-    EXPECT_TRUE(BuildEventRequest(u"OnBoot", 1234).ends_with(u"local\r\nCharset: Shift_JIS"));
-}
-
-TEST(EventRequestTest, ReferencesAreSplitAtHashesAndTrimmed) {
-    EXPECT_EQ(BuildEventRequest(u"OnX#a#b", 1234),
-              Notification({u"Event: OnX", u"Reference0: a", u"Reference1: b"}));
-    EXPECT_EQ(BuildEventRequest(u"OnX#", 1234), Notification({u"Event: OnX", u"Reference0: "}));
-    EXPECT_EQ(BuildEventRequest(u"OnX##c", 1234),
-              Notification({u"Event: OnX", u"Reference0: ", u"Reference1: c"}));
-    // The event name keeps its spaces; the references lose them.
-    EXPECT_EQ(BuildEventRequest(u"OnX # a", 1234),
-              Notification({u"Event: OnX ", u"Reference0: a"}));
-    EXPECT_EQ(BuildEventRequest(u"#x", 1234), Notification({u"Event: ", u"Reference0: x"}));
-    // Tabs are not trimmed.
-    EXPECT_EQ(BuildEventRequest(u"E#\ta\t", 1234),
-              Notification({u"Event: E", u"Reference0: \ta\t"}));
-}
-
-TEST(EventRequestTest, AtMostEightReferencesTheRestIsDropped) {
-    std::vector<std::u16string> expected{u"Event: E"};
-    for (int k = 0; k <= 7; ++k) expected.push_back(ReferencePiece(k) + PlainNumber(k));
-    EXPECT_EQ(BuildEventRequest(u"E#0#1#2#3#4#5#6#7#8", 1234), Notification(expected));
-    EXPECT_EQ(BuildEventRequest(u"E#0#1#2#3#4#5#6#7#8#9#10", 1234), Notification(expected));
-    EXPECT_EQ(BuildEventRequest(u"E#0#1#2#3#4#5#6#7", 1234), Notification(expected));
-}
-
-TEST(EventRequestTest, TextIsCopiedUnchanged) {
-    EXPECT_EQ(
-        BuildEventRequest(u"On\u3042#\u65e5\u672c\r\n#\\w5", 1234),
-        Notification({u"Event: On\u3042", u"Reference0: \u65e5\u672c\r\n", u"Reference1: \\w5"}));
-}
-
-TEST(EventRequestTest, OwnHandleUsesThePaddedForm) {
-    EXPECT_EQ(BuildEventRequest(u"E", -5), Notification({u"Event: E"}, -5));
-    EXPECT_NE(BuildEventRequest(u"E", 70000).find(u"\r\nHWnd: 70000\r\n"), std::u16string::npos);
-}
-
-TEST(SendRequestTest, ScriptIsTheTrimmedArgument) {
-    auto expected = [](std::u16string script) {
-        return Lines({u"SEND SSTP/1.0", u"Sender: VEK", u"Script: " + script, u"HWnd: 1234",
-                      u"Charset: Shift_JIS"});
+TEST(RequestTest, EventNameAndUpToEightTrimmedReferences) {
+    const std::vector<std::u16string> eight = {
+        u"Event: E",      u"Reference0: 0", u"Reference1: 1", u"Reference2: 2", u"Reference3: 3",
+        u"Reference4: 4", u"Reference5: 5", u"Reference6: 6", u"Reference7: 7"};
+    const std::pair<const char16_t*, std::vector<std::u16string>> cases[] = {
+        {u"OnBoot", {u"Event: OnBoot"}},
+        {u"On X ", {u"Event: On X "}},
+        {u"OnX#a#b", {u"Event: OnX", u"Reference0: a", u"Reference1: b"}},
+        {u"OnX#", {u"Event: OnX", u"Reference0: "}},
+        {u"OnX##c", {u"Event: OnX", u"Reference0: ", u"Reference1: c"}},
+        {u"OnX # a ", {u"Event: OnX ", u"Reference0: a"}},
+        {u"#x", {u"Event: ", u"Reference0: x"}},
+        {u"E#\ta\t", {u"Event: E", u"Reference0: \ta\t"}},
+        {u"On\u3042#\u65e5\r\n#\\w5",
+         {u"Event: On\u3042", u"Reference0: \u65e5\r\n", u"Reference1: \\w5"}},
+        {u"E#0#1#2#3#4#5#6#7", eight},
+        {u"E#0#1#2#3#4#5#6#7#8", eight},
+        {u"E#0#1#2#3#4#5#6#7#8#9", eight},
     };
-    EXPECT_EQ(BuildSendRequest(u"SEND#\\h\\s0hi\\e", 1234), expected(u"\\h\\s0hi\\e"));
-    EXPECT_EQ(BuildSendRequest(u"SEND", 1234), expected(u""));
-    EXPECT_EQ(BuildSendRequest(u"SEND#  x y  ", 1234), expected(u"x y"));
-    EXPECT_EQ(BuildSendRequest(u"SENDER#x", 1234), expected(u"R#x"));
-    EXPECT_EQ(BuildSendRequest(u"SEND x#y", 1234), expected(u"x#y"));
-    EXPECT_EQ(BuildSendRequest(u"SEND#", 1234).find(u"SecurityLevel"), std::u16string::npos);
+    for (const auto& [command, lines] : cases) {
+        EXPECT_EQ(BuildEventRequest(command, 1234), Notification(lines)) << Utf8(command);
+    }
+    EXPECT_EQ(BuildEventRequest(u"E", -5), Notification({u"Event: E"}, u"-5"));
+}
+
+TEST(RequestTest, SendScriptIsTheTrimmedArgument) {
+    EXPECT_EQ(BuildSendRequest(u"SEND#\\h\\s0hi\\e", 1234), Send(u"\\h\\s0hi\\e"));
+    EXPECT_EQ(BuildSendRequest(u"SEND", 1234), Send(u""));
+    EXPECT_EQ(BuildSendRequest(u"SEND#  x y  ", 1234), Send(u"x y"));
+    EXPECT_EQ(BuildSendRequest(u"SENDER#x", 1234), Send(u"R#x"));
+    EXPECT_EQ(BuildSendRequest(u"SEND x#y", 1234), Send(u"x#y"));
 }
 
 }  // namespace

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/Failure.h"
 #include "balloon/Layout.h"
 #include "balloon/Player.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
+#include "text/Failure.h"
 #include "text/Text.h"
 
 #ifndef WM_DPICHANGED
@@ -74,14 +75,13 @@ void ForEachLine(std::wstring_view text, F&& f) {
 // the screen's otherwise.
 UINT WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+    const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (getDpiForWindow != nullptr) {
         if (UINT dpi = getDpiForWindow(hwnd); dpi != 0) return dpi;
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    const ScopedDc screen(CreateCompatibleDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
     return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
@@ -97,106 +97,6 @@ HFONT CreateLabelFont(UINT dpi) {
     std::copy(std::begin(kLabelFace), std::end(kLabelFace), font.lfFaceName);
     return CreateFontIndirectW(&font);
 }
-
-// A window's device context, released on scope exit.
-class WindowDc {
-public:
-    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
-    ~WindowDc() {
-        if (dc_ != nullptr) ReleaseDC(hwnd_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC Get() const { return dc_; }
-
-private:
-    HWND hwnd_;
-    HDC dc_;
-};
-
-// BeginPaint and EndPaint.
-class PaintScope {
-public:
-    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
-    ~PaintScope() { EndPaint(hwnd_, &ps_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    HDC Get() const { return dc_; }
-    const RECT& Area() const { return ps_.rcPaint; }
-
-private:
-    HWND hwnd_;
-    PAINTSTRUCT ps_{};
-    HDC dc_ = nullptr;
-};
-
-// A GDI object selected into a device context until scope exit.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object)
-        : dc_(dc), old_(dc != nullptr && object != nullptr ? SelectObject(dc, object) : nullptr) {}
-    ~Selection() {
-        if (old_ != nullptr) SelectObject(dc_, old_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// An off-screen picture of one area of the window, put on the screen in one
-// go so that the text never shows half drawn. Drawing uses the window's
-// coordinates. Without memory for it, drawing goes straight to the screen.
-class OffScreen {
-public:
-    OffScreen(HDC screen, const RECT& area)
-        : screen_(screen), area_(area), dc_(CreateCompatibleDC(screen)) {
-        if (dc_ != nullptr) {
-            bitmap_ =
-                CreateCompatibleBitmap(screen, area.right - area.left, area.bottom - area.top);
-        }
-        if (bitmap_ != nullptr) {
-            old_ = SelectObject(dc_, bitmap_);
-            SetViewportOrgEx(dc_, -area.left, -area.top, nullptr);
-        }
-    }
-    ~OffScreen() {
-        if (old_ != nullptr) SelectObject(dc_, old_);
-        if (bitmap_ != nullptr) DeleteObject(bitmap_);
-        if (dc_ != nullptr) DeleteDC(dc_);
-    }
-    OffScreen(const OffScreen&) = delete;
-    OffScreen& operator=(const OffScreen&) = delete;
-
-    HDC Target() const { return old_ != nullptr ? dc_ : screen_; }
-    void Present() const {
-        if (old_ == nullptr) return;
-        SetViewportOrgEx(dc_, 0, 0, nullptr);
-        BitBlt(screen_, area_.left, area_.top, area_.right - area_.left, area_.bottom - area_.top,
-               dc_, 0, 0, SRCCOPY);
-    }
-
-private:
-    HDC screen_;
-    RECT area_;
-    HDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
-
-// Sets a flag for the life of the object.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 
@@ -342,8 +242,8 @@ void FormWindow::SetLabelCaption(std::u16string_view caption) {
 // The label sizes itself to its caption: as wide as its widest line, as high
 // as its lines, one line for an empty caption.
 SIZE FormWindow::LabelSize() const {
-    WindowDc dc(hwnd_);
-    Selection font(dc.Get(), font_.get());
+    const ScopedDc dc(CreateCompatibleDC(nullptr));
+    SelectObject(dc.Get(), font_.Get());
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc.Get(), &metrics);
     LONG width = 0;
@@ -371,13 +271,14 @@ void FormWindow::Fit() {
         refitPending_ = true;
         return;
     }
-    FlagScope fitting(fitting_);
+    fitting_ = true;
     // Two screens with different DPIs cannot bounce the window for ever.
     for (int round = 0; round < 3; ++round) {
         refitPending_ = false;
         FitOnce();
         if (!refitPending_) break;
     }
+    fitting_ = false;
 }
 
 void FormWindow::FitOnce() {
@@ -400,15 +301,15 @@ void FormWindow::FitOnce() {
 
 void FormWindow::UseDpi(UINT dpi) {
     dpi_ = dpi;
-    font_.reset(CreateLabelFont(dpi));
+    font_.Reset(CreateLabelFont(dpi));
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 // Only what can be seen is drawn: a long text makes the window reach far
 // past the edges of the screen, and the picture of all of it would be large.
-void FormWindow::Paint() {
-    PaintScope paint(hwnd_);
-    if (paint.Get() == nullptr) return;
+// It is drawn off the screen first and put on it in one go, so that the text
+// never shows half drawn.
+void FormWindow::Paint(HDC screen, const RECT& dirty) {
     RECT client{};
     GetClientRect(hwnd_, &client);
     RECT screens{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
@@ -416,28 +317,31 @@ void FormWindow::Paint() {
     screens.bottom = screens.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&screens), 2);
     RECT area{};
-    if (!IntersectRect(&area, &paint.Area(), &client) || !IntersectRect(&area, &area, &screens)) {
-        return;
-    }
-    OffScreen canvas(paint.Get(), area);
-    HDC dc = canvas.Target();
+    if (!IntersectRect(&area, &dirty, &client) || !IntersectRect(&area, &area, &screens)) return;
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    const ScopedBitmap picture(CreateCompatibleBitmap(screen, width, height));
+    const ScopedDc dc(CreateCompatibleDC(screen));
+    if (!picture || !dc) return;
+    SelectObject(dc.Get(), picture.Get());
+    SetViewportOrgEx(dc.Get(), -area.left, -area.top, nullptr);
 
-    SetDCBrushColor(dc, kLabelBackColor);
-    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    Selection font(dc, font_.get());
-    SetTextColor(dc, kLabelForeColor);
-    SetBkMode(dc, TRANSPARENT);
+    SetDCBrushColor(dc.Get(), kLabelBackColor);
+    FillRect(dc.Get(), &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SelectObject(dc.Get(), font_.Get());
+    SetTextColor(dc.Get(), kLabelForeColor);
+    SetBkMode(dc.Get(), TRANSPARENT);
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
+    GetTextMetricsW(dc.Get(), &metrics);
     LONG y = 0;
     ForEachLine(lbBlnCaption_, [&](std::wstring_view line) {
         if (!line.empty() && y < area.bottom && y + metrics.tmHeight > area.top) {
             RECT r{0, y, client.right, y + metrics.tmHeight};
-            DrawTextW(dc, line.data(), static_cast<int>(line.size()), &r, kLabelFormat);
+            DrawTextW(dc.Get(), line.data(), static_cast<int>(line.size()), &r, kLabelFormat);
         }
         y += metrics.tmHeight;
     });
-    canvas.Present();
+    BitBlt(screen, area.left, area.top, width, height, dc.Get(), area.left, area.top, SRCCOPY);
 }
 
 void FormWindow::EndRun() {
@@ -484,9 +388,12 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_ERASEBKGND:
             return 1;  // the paint covers everything: erasing first would flicker
-        case WM_PAINT:
-            Paint();
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            if (const HDC dc = BeginPaint(hwnd_, &paint)) Paint(dc, paint.rcPaint);
+            EndPaint(hwnd_, &paint);
             return 0;
+        }
         case WM_DISPLAYCHANGE:
             // Parts of the window off the old screens were never drawn.
             InvalidateRect(hwnd_, nullptr, FALSE);

@@ -9,12 +9,11 @@
 #include <windows.h>
 
 #include <exception>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
 #include "app/F_ZERO.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace vek::win32 {
 
@@ -34,11 +33,6 @@ public:
 private:
     enum class Mode { Hidden, Balloon, TestWindow };
 
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
-    using FontOwner = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -50,7 +44,7 @@ private:
     SIZE LabelSize() const;
     void Fit();
     void FitOnce();
-    void Paint();
+    void Paint(HDC screen, const RECT& dirty);
     void UseDpi(UINT dpi);
     void EndRun();
     void RethrowFailure();
@@ -61,7 +55,7 @@ private:
     bool loopRunning_ = false;
     std::exception_ptr failure_;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
-    FontOwner font_;
+    ScopedFont font_;
     std::wstring lbBlnCaption_;
     bool fitting_ = false;
     bool refitPending_ = false;

@@ -5,22 +5,18 @@
 #include <cstring>
 
 #include "app/CommandLine.h"
-#include "app/Failure.h"
 #include "platform/win32/Module1.h"
-#include "platform/win32/Scoped.h"
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
+#include "text/Failure.h"
 #include "text/Text.h"
 
 namespace vek::win32 {
 namespace {
 
-std::u16string Quote(std::u16string_view path) {
-    return u"'" + std::u16string(path) + u"'";
-}
-
 [[noreturn]] void ThrowFileError(std::u16string_view what, std::u16string_view path, DWORD error) {
     throw RuntimeFailure(FailureKind::FileError,
-                         std::u16string(what) + u" " + Quote(path) + u": " + SystemMessage(error));
+                         std::u16string(what) + u" " + Quoted(path) + u": " + SystemMessage(error));
 }
 
 UINT WindowsCodePage(CodePage cp) {
@@ -34,7 +30,7 @@ bool IsUnicodeCodePage(UINT cp) {
 
 class Win32InputFile final : public InputFile {
 public:
-    Win32InputFile(UniqueHandle file, std::u16string path)
+    Win32InputFile(ScopedHandle file, std::u16string path)
         : file_(std::move(file)), path_(std::move(path)) {}
 
     std::size_t Read(std::span<char> buffer) override {
@@ -47,7 +43,7 @@ public:
     }
 
 private:
-    UniqueHandle file_;
+    ScopedHandle file_;
     std::u16string path_;
 };
 
@@ -127,13 +123,13 @@ bool Win32Platform::FileExists(std::u16string_view path) const {
 }
 
 std::unique_ptr<InputFile> Win32Platform::OpenForRead(std::u16string_view path) {
-    UniqueHandle file(CreateFileW(FileApiPath(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    ScopedHandle file(NullIfInvalid(
+        CreateFileW(FileApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
     if (!file) ThrowFileError(u"Could not open", path, GetLastError());
     // Devices such as CON or a named pipe are not text files to read.
     if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
-        throw RuntimeFailure(FailureKind::FileError, Quote(path) + u" is not a file");
+        throw RuntimeFailure(FailureKind::FileError, Quoted(path) + u" is not a file");
     }
     return std::make_unique<Win32InputFile>(std::move(file), std::u16string(path));
 }
@@ -143,9 +139,9 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
     // one step: a failure on the way leaves the old file as it was.
     const std::wstring target = FileApiPath(path);
     const std::wstring temporary =
-        target + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        target + L".~" + Wide(PlainNumber(GetCurrentProcessId())) + L".tmp";
+    ScopedHandle file(NullIfInvalid(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!file) ThrowFileError(u"Could not write", path, GetLastError());
     // Any failure from here on removes the temporary file first.
     auto abandon = [&](std::u16string_view what) {
@@ -252,10 +248,10 @@ void Win32Platform::ShowMessage(std::u16string_view text) {
 
 std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view name) {
     const std::string nameText(name);
-    UniqueHandle mapping(OpenFileMappingA(FILE_MAP_READ, TRUE, nameText.c_str()));
+    ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, TRUE, nameText.c_str()));
     if (!mapping) return std::nullopt;
     HostSnapshot snapshot{};
-    MappedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    ScopedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) return snapshot;
     // The object may be smaller than the snapshot, or only partly committed:
     // copy no more than the readable region the view starts with.

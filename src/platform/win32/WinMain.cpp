@@ -5,49 +5,47 @@
 #include <new>
 
 #include "app/F_ZERO.h"
-#include "app/Failure.h"
 #include "platform/win32/FormWindow.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
-#include "text/Text.h"
+#include "text/Failure.h"
 
 namespace vek::win32 {
 namespace {
 
-// Writes the report to the standard error handle, when the caller gave the
-// program one (a GUI program started from a console has none).
-void WriteToStderr(std::u16string_view report) {
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    if (err == nullptr || err == INVALID_HANDLE_VALUE) return;
-    std::u16string line = u"VEK: " + std::u16string(report) + u"\r\n";
+// The report goes to the standard error handle too, when the caller gave the
+// program one (a GUI program started from a console has none): as text on a
+// console, as UTF-8 into a pipe or file.
+void ReportFailure(const Platform& platform, std::u16string_view report) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    const std::u16string line = u"VEK: " + std::u16string(report) + u"\r\n";
     DWORD mode = 0;
     DWORD written = 0;
-    if (GetConsoleMode(err, &mode)) {
-        WriteConsoleW(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    } else {
-        std::string utf8 = ToUtf8(line);
-        WriteFile(err, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    if (err != nullptr && err != INVALID_HANDLE_VALUE) {
+        if (GetConsoleMode(err, &mode)) {
+            WriteConsoleW(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        } else {
+            const std::string utf8 = platform.Encode(CodePage::Utf8, line);
+            WriteFile(err, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+        }
     }
-}
-
-void ReportFailure(std::u16string_view report) {
-    WriteToStderr(report);
     ShowVekMessage(nullptr, report, MB_ICONERROR);
 }
 
 int Main(HINSTANCE instance) {
+    Win32Platform platform;
     try {
-        Win32Platform platform;
         F_ZERO form(platform);
         FormWindow window(instance, form);
         platform.SetOwnWindow(window.Handle());
         return window.Run(form.Form_Load());
     } catch (const RuntimeFailure& failure) {
-        ReportFailure(failure.Report());
+        ReportFailure(platform, failure.Report());
     } catch (const std::bad_alloc&) {
-        ReportFailure(u"Out of memory");
+        ReportFailure(platform, u"Out of memory");
     } catch (const std::exception& e) {
-        ReportFailure(FromUtf8(e.what()));
+        ReportFailure(platform,
+                      u"Unexpected failure: " + platform.Decode(CodePage::Utf8, e.what()));
     }
     return 1;
 }

@@ -3,10 +3,10 @@
 // are recorded, and code pages are converted by glibc's iconv, so Shift_JIS
 // bytes are real Shift_JIS bytes.
 
-#include <cstdint>
+#include <iconv.h>
+
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,28 +18,26 @@ struct FakeFile {
     std::string bytes;
     bool directory = false;
     bool hidden = false;
-    bool system = false;
-    bool locked = false;  // opening it for reading fails, as for a file another process holds
+    bool locked = false;  // opening it fails, as for a file another process holds
 };
 
 class FakePlatform : public Platform {
 public:
     // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
-    explicit FakePlatform(unsigned ansiCodePage = 932);
+    explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
     // Set-up.
     Hwnd ownHwnd = 1234;
     std::u16string commandArgs;
     std::u16string currentDirectory = u"C:\\work";
-    std::map<std::string, HostSnapshot> hostMemory;  // by mapping name
+    std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
     std::size_t readBlockLimit = 0;  // when not 0, Read returns at most this many bytes
     bool failWrites = false;         // ReplaceFileContent fails and leaves the file as it was
 
-    void AddFile(std::u16string_view path, std::string bytes);
-    void AddDirectory(std::u16string_view path);
-    FakeFile* Find(std::u16string_view path);
-    // The bytes of a file, nullopt when there is none.
-    std::optional<std::string> FileBytes(std::u16string_view path);
+    // Paths are made absolute against the current directory, ".\" dropped
+    // and ASCII letters folded, as the file system would find them.
+    FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
+    std::string* FileBytes(std::u16string_view path);
 
     // Records.
     struct CopyData {
@@ -47,17 +45,10 @@ public:
         std::uint32_t marker;
         std::string bytes;
     };
-    struct Drop {
-        Hwnd target;
-        std::vector<std::uint8_t> block;
-    };
     std::vector<CopyData> sent;
     std::vector<std::u16string> messages;
-    std::vector<Drop> drops;
-    std::vector<std::string> hostMemoryAsked;
-    int replaceCount = 0;
+    std::vector<std::pair<Hwnd, std::vector<std::uint8_t>>> drops;
 
-    // Platform.
     Hwnd OwnHwnd() const override { return ownHwnd; }
     std::u16string CommandArgs() const override { return commandArgs; }
     std::u16string CurrentDirectory() const override { return currentDirectory; }
@@ -67,24 +58,23 @@ public:
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
-    void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) override;
-    void ShowMessage(std::u16string_view text) override;
+    void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) override {
+        sent.push_back({target, marker, {bytes.begin(), bytes.end()}});
+    }
+    void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
     std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;
-    void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
-
-    // The key a path is stored under: made absolute against the current
-    // directory, ".\" segments dropped, ASCII letters folded to lower case.
-    std::u16string Key(std::u16string_view path) const;
+    void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
+        drops.push_back({target, {block.begin(), block.end()}});
+    }
 
 private:
-    class Codec;
-    unsigned CodePageNumber(CodePage cp) const;
-    Codec& CodecFor(unsigned codePage, bool decode) const;
+    std::u16string Key(std::u16string_view path) const;
+    iconv_t Converter(CodePage cp, bool decode) const;
 
     unsigned ansiCodePage_;
     std::map<std::u16string, FakeFile> files_;
-    // iconv descriptors by code page and direction, opened on first use.
-    mutable std::map<std::pair<unsigned, bool>, std::shared_ptr<Codec>> codecs_;
+    // Opening a converter costs far more than converting a line: they are kept.
+    mutable std::map<std::pair<unsigned, bool>, std::shared_ptr<void>> converters_;
 };
 
 }  // namespace vek

@@ -1,12 +1,9 @@
-#include "app/Failure.h"
-
-#include <utility>
-
-#include "text/Text.h"
+#include "text/Failure.h"
 
 namespace vek {
+namespace {
 
-std::u16string_view FailureTitle(FailureKind kind) {
+std::u16string_view Title(FailureKind kind) {
     switch (kind) {
         case FailureKind::TypeMismatch:
             return u"Type mismatch";
@@ -17,36 +14,25 @@ std::u16string_view FailureTitle(FailureKind kind) {
         case FailureKind::FileError:
             return u"File error";
         case FailureKind::SystemError:
-            return u"System error";
+            break;
     }
-    return u"Failure";
+    return u"System error";
 }
 
-RuntimeFailure::RuntimeFailure(FailureKind kind, std::u16string detail)
-    : kind_(kind), detail_(std::move(detail)) {
-    Refresh();
-}
+}  // namespace
 
 RuntimeFailure& RuntimeFailure::AddContext(std::u16string_view context) {
-    if (context_.empty()) {
-        context_ = context;
-    } else {
-        context_ = std::u16string(context) + u": " + context_;
-    }
-    Refresh();
+    context_ =
+        context_.empty() ? std::u16string(context) : std::u16string(context) + u": " + context_;
     return *this;
 }
 
 std::u16string RuntimeFailure::Report() const {
     std::u16string report;
     if (!context_.empty()) report += context_ + u": ";
-    report += FailureTitle(kind_);
+    report += Title(kind_);
     if (!detail_.empty()) report += u": " + detail_;
     return report;
-}
-
-void RuntimeFailure::Refresh() {
-    utf8_ = ToUtf8(Report());
 }
 
 }  // namespace vek

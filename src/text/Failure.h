@@ -2,7 +2,7 @@
 // The one exception type of the program. Every runtime failure (a number that
 // does not convert, an overflow, an invalid argument, a file that cannot be
 // read or written) is thrown as a RuntimeFailure and caught once, at the top,
-// where the report is shown and the run ends with a non-zero exit code.
+// where the report is shown and the run ends with exit code 1.
 
 #include <exception>
 #include <string>
@@ -20,30 +20,25 @@ enum class FailureKind {
 
 class RuntimeFailure : public std::exception {
 public:
-    RuntimeFailure(FailureKind kind, std::u16string detail);
+    RuntimeFailure(FailureKind kind, std::u16string detail)
+        : kind_(kind), detail_(std::move(detail)) {}
 
     FailureKind Kind() const noexcept { return kind_; }
-    const std::u16string& Detail() const noexcept { return detail_; }
 
-    // Names what the program was doing when the failure happened. The first
-    // context given is the outermost one and is kept in front.
+    // Names what the program was doing when the failure happened; an outer
+    // context goes in front of the ones added before it.
     RuntimeFailure& AddContext(std::u16string_view context);
 
     // The text shown to the user: the context, the kind of failure and the detail.
     std::u16string Report() const;
 
-    const char* what() const noexcept override { return utf8_.c_str(); }
+    // The report is UTF-16 text; the top of the program shows Report().
+    const char* what() const noexcept override { return "VEK runtime failure"; }
 
 private:
-    void Refresh();
-
     FailureKind kind_;
     std::u16string detail_;
     std::u16string context_;
-    std::string utf8_;
 };
-
-// The title of a failure kind, as it opens the report ("Overflow", ...).
-std::u16string_view FailureTitle(FailureKind kind);
 
 }  // namespace vek

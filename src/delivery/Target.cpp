@@ -1,0 +1,88 @@
+#include "delivery/Target.h"
+
+#include <array>
+#include <cstring>
+
+#include "text/Failure.h"
+#include "text/Text.h"
+
+namespace vek {
+namespace {
+
+constexpr std::u16string_view kTargetFile = u"vek.ini";
+constexpr std::u16string_view kHwndKeyEnd = u"hwnd\u0001";
+// The size field in front of the host's entries; the host's business, never read.
+constexpr std::size_t kHostHeaderSize = 4;
+
+// The first field of a line, as sequential field input reads it: leading
+// spaces and tabs skipped; the text between double quotes when it begins with
+// one; else the text up to a comma or the line end, without trailing blanks.
+std::u16string_view FirstField(std::u16string_view text) {
+    text = text.substr(0, text.find_first_of(u"\r\n"));
+    text.remove_prefix(std::min(text.find_first_not_of(u" \t"), text.size()));
+    if (text.starts_with(u'"')) return text.substr(1, text.find(u'"', 1) - 1);
+    text = text.substr(0, text.find(u','));
+    return text.substr(0, text.find_last_not_of(u" \t") + 1);
+}
+
+}  // namespace
+
+Hwnd ReadTargetFile(Platform& platform) {
+    if (!platform.FileExists(kTargetFile)) return 0;
+    const auto file = platform.OpenForRead(u".\\vek.ini");
+    // Only the first line matters: stop once its end has been read.
+    std::string bytes;
+    std::array<char, 4096> block;
+    while (bytes.find_first_of("\r\n") == std::string::npos) {
+        const std::size_t got = file->Read(block);
+        if (got == 0) break;
+        bytes.append(block.data(), got);
+    }
+    std::u16string text;
+    if (bytes.starts_with("\xFF\xFE")) {  // UTF-16 LE, as Notepad's "Unicode" writes it
+        text.resize((bytes.size() - 2) / 2);
+        std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+    } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+        text = platform.Decode(CodePage::Utf8, std::string_view(bytes).substr(3));
+    } else {
+        text = platform.Decode(CodePage::Ansi, bytes);
+    }
+    try {
+        return ValPrefix(Trim(FirstField(text)));
+    } catch (RuntimeFailure& failure) {
+        failure.AddContext(u"The target window handle in vek.ini");
+        throw;
+    }
+}
+
+void WriteTargetFile(Platform& platform, std::u16string_view argument) {
+    platform.ReplaceFileContent(kTargetFile,
+                                platform.EncodeExactly(CodePage::Ansi, argument, u"INIT") + "\r\n");
+}
+
+Hwnd LookUpHostHwnd(Platform& platform) {
+    for (std::string_view name : {"enbryo", "Sakura"}) {
+        const auto snapshot = platform.ReadHostMemory(name);
+        if (!snapshot) continue;
+        // Once a mapping exists it decides. The header is skipped as bytes:
+        // decoded with the text, a header byte that happens to be a lead byte
+        // would swallow the first key's first character.
+        const std::u16string text = platform.Decode(
+            CodePage::Ansi,
+            std::string_view(reinterpret_cast<const char*>(snapshot->data()), snapshot->size())
+                .substr(kHostHeaderSize));
+        const std::int64_t key = InStr(1, text, kHwndKeyEnd);
+        if (key == 0) return 0;
+        const std::int64_t value = key + static_cast<std::int64_t>(kHwndKeyEnd.size());
+        const std::int64_t end = InStr(value, text, u"\r");
+        if (end == 0) return 0;
+        try {
+            return ValPrefix(Mid(text, value, end - value));
+        } catch (const RuntimeFailure&) {
+            return 0;  // beyond 32 bits: the only failure ValPrefix has
+        }
+    }
+    return 0;
+}
+
+}  // namespace vek
