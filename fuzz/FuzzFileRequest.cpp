@@ -1,64 +1,63 @@
-// Any file content and any FILE argument: the request's frame is always
-// whole and its line count is that of a plain line splitter.
+// Any file content and any FILE argument: the request's frame is always whole
+// and its line count is that of a plain line splitter.
+//
+// Input: a mode byte (code page, read block limit), the argument as UTF-16
+// units up to a unit 0xFFFF, then the file's bytes.
 
-#include "FuzzInput.h"
-#include "app/Failure.h"
-#include "platform/fake/FakePlatform.h"
+#include <cstring>
+
+#include "FakePlatform.h"
 #include "request/FileRequest.h"
-#include "text/Text.h"
 
 using namespace vek;
 
-namespace {
-
-// Lines as sequential line input counts them: CR or CR LF ends a line; a
-// last line without an end counts; a lone LF is inside a line.
-std::int64_t ReferenceLineCount(std::string_view bytes) {
-    std::int64_t lines = 0;
-    bool inLine = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            ++lines;
-            inLine = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            inLine = true;
-        }
-    }
-    return lines + (inLine ? 1 : 0);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::Input input(data, size);
-    const std::uint8_t mode = input.Byte();
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::uint8_t mode = input.empty() ? 0 : static_cast<std::uint8_t>(input[0]);
+    input.remove_prefix(std::min<std::size_t>(1, input.size()));
+    std::u16string argument;
+    while (input.size() >= 2) {
+        char16_t unit;
+        std::memcpy(&unit, input.data(), 2);
+        input.remove_prefix(2);
+        if (unit == 0xFFFF) break;
+        argument += unit;
+    }
     FakePlatform fake(mode % 2 == 0 ? 932 : 1252);
     fake.readBlockLimit = mode >> 1;
-    const std::u16string argument = input.Text();
-    const std::string content = input.Rest();
-    fake.AddFile(u"a.txt", content);
+    fake.AddFile(u"a.txt", std::string(input));
 
+    const std::u16string command = u"FILE#a.txt" + argument;
     std::u16string request;
     try {
-        request = BuildFileRequest(fake, u"FILE#a.txt" + argument);
-    } catch (const RuntimeFailure& f) {
-        fuzz::Check(f.Kind() == FailureKind::TypeMismatch || f.Kind() == FailureKind::Overflow,
-                    "a range fails only by type mismatch or overflow");
-        return 0;
+        request = BuildFileRequest(fake, command);
+    } catch (const RuntimeFailure& failure) {
+        if (failure.Kind() == FailureKind::TypeMismatch ||
+            failure.Kind() == FailureKind::Overflow) {
+            return 0;
+        }
+        std::abort();  // a range fails only as a type mismatch or an overflow
     }
-    fuzz::Check(request.starts_with(u"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\n"),
-                "the notification's first lines");
-    fuzz::Check(request.ends_with(u"\r\nSecurityLevel: local\r\nCharset: Shift_JIS"),
-                "the notification's last lines");
-    // Whether the argument left the name a.txt: the text before the first "/"
-    // (a line break in it is part of the name, and of the request).
-    const std::u16string command = u"FILE#a.txt" + argument;
-    const std::u16string name = Trim(command.substr(5, command.find(u'/') - 5));
-    if (fake.FileExists(name)) {
-        const std::u16string count =
-            u"\r\nReference4: " + PlainNumber(ReferenceLineCount(content)) + u"\r\nHWnd:";
-        fuzz::Check(request.find(count) != std::u16string::npos, "Reference4 counts every line");
+    if (!request.starts_with(u"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\n") ||
+        !request.ends_with(u"\r\nSecurityLevel: local\r\nCharset: Shift_JIS")) {
+        std::abort();
+    }
+    // Lines as line input counts them: CR or CR LF ends one; a last line
+    // without an end counts; a lone LF is inside a line.
+    std::int64_t lines = 0;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (input[i] == '\r') {
+            ++lines;
+            if (i + 1 < input.size() && input[i + 1] == '\n') ++i;
+        } else if (i + 1 == input.size()) {
+            ++lines;
+        }
+    }
+    // When the name before the first "/" is still a.txt, Reference4 counts every line.
+    if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
+        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") ==
+            std::u16string::npos) {
+        std::abort();
     }
     return 0;
 }

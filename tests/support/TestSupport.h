@@ -11,12 +11,9 @@
 
 namespace vek {
 
-// UTF-16 text in failure messages, as UTF-8.
+// UTF-16 text as UTF-8, for failure messages.
 inline std::string Utf8(std::u16string_view text) {
     return FakePlatform().Encode(CodePage::Utf8, text);
-}
-inline void PrintTo(const std::u16string& text, std::ostream* os) {
-    *os << "u\"" << Utf8(text) << '"';
 }
 
 // The report of the RuntimeFailure f throws, or "no failure".

@@ -1,0 +1,182 @@
+// The FILE command: the range, the name and the lines of the file, across
+// every way its bytes can be cut into read blocks.
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "request/FileRequest.h"
+
+namespace vek {
+namespace {
+
+// "name|start|end|lines|count" from the request's references 0 to 4.
+std::u16string References(const std::u16string& request) {
+    std::u16string refs;
+    for (int k = 0; k <= 4; ++k) {
+        const std::u16string piece = u"\r\nReference" + PlainNumber(k) + u": ";
+        const auto at = request.find(piece);
+        if (at == std::u16string::npos) break;
+        const auto from = at + piece.size();
+        refs += (k == 0 ? u"" : u"|") + request.substr(from, request.find(u"\r\n", from) - from);
+    }
+    return refs;
+}
+
+class FileTest : public ::testing::TestWithParam<std::size_t> {
+protected:
+    FileTest() {
+        fake.readBlockLimit = GetParam();
+        fake.AddFile(u"a.txt", "one\r\ntwo\r\nthree\r\n");
+        fake.AddFile(u"my-list.txt", "a\rb\rc\rd");
+        fake.AddFile(u"PEN#a", "x");
+        fake.AddFile(u"hidden.txt", "x").hidden = true;
+        fake.AddFile(u"dir").directory = true;
+        fake.AddFile(u"held.txt", "x").locked = true;
+    }
+    std::u16string Refs(std::u16string_view command) {
+        try {
+            return References(BuildFileRequest(fake, command));
+        } catch (const RuntimeFailure& failure) {
+            return failure.Report();
+        }
+    }
+    FakePlatform fake;
+};
+
+TEST_P(FileTest, RangeNameAndFailures) {
+    // clang-format off
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"FILE#a.txt", u"a.txt|0|1024|one\\ntwo\\nthree\\n|3"},
+        {u"FILE#a.txt/1-1", u"a.txt|1|1|two\\n|3"}, {u"FILE#a.txt/1", u"a.txt|1|1024|two\\nthree\\n|3"},
+        {u"FILE#a.txt/5", u"a.txt|5|1024||3"}, {u"FILE#a.txt/2-", u"a.txt|2|0||3"},
+        {u"FILE#a.txt/-3", u"a.txt|0|3|one\\ntwo\\nthree\\n|3"}, {u"FILE#a.txt/-", u"a.txt|0|0|one\\n|3"},
+        {u"FILE#a.txt/ 1 - 2 ", u"a.txt|1|2|two\\nthree\\n|3"}, {u"FILE#a.txt/x-y", u"a.txt|0|0|one\\n|3"},
+        {u"FILE#a.txt/1abc-2x", u"a.txt|1|2|two\\nthree\\n|3"}, {u"FILE#a.txt/0.5-2.5", u"a.txt|0|2|one\\ntwo\\nthree\\n|3"},
+        {u"FILE#a.txt/1.5-1.5", u"a.txt|2|2|three\\n|3"}, {u"FILE#a.txt/&H1-&H1", u"a.txt|1|1|two\\n|3"},
+        {u"FILE#a.txt/-5-7", u"a.txt|0|5|one\\ntwo\\nthree\\n|3"}, {u"FILE#a.txt/0--1", u"a.txt|0|-1||3"},
+        {u"FILE#a.txt/2-1", u"a.txt|2|1||3"}, {u"FILE#a.txt/ 2 ", u"a.txt|2|1024|three\\n|3"},
+        {u"FILE#a.txt/1,0", u"a.txt|10|1024||3"}, {u"FILE#a.txt/2147483647", u"a.txt|2147483647|1024||3"},
+        {u"FILE#a.txt/0-2147483647", u"a.txt|0|2147483647|one\\ntwo\\nthree\\n|3"},
+        {u"FILE#a.txt/0--2147483648", u"a.txt|0|-2147483648||3"},
+        {u"FILE#my-list.txt/1-2", u"my-list.txt|1|2|b\\nc\\n|4"}, {u"FILE#  a.txt  /2-2", u"a.txt|2|2|three\\n|3"},
+        {u"FILE a.txt/2-2", u"a.txt|2|2|three\\n|3"}, {u"FILEXa.txt/2-2", u"a.txt|2|2|three\\n|3"},
+        {u"FILEOPEN#a", u"PEN#a|0|1024|x\\n|1"},
+        {u"FILE#  b.txt /3-4", u"b.txt|3|4|File(  b.txt )NotFound"}, {u"FILE#", u"|0|1024|File()NotFound"},
+        {u"FILE#*.txt", u"*.txt|0|1024|File(*.txt)NotFound"}, {u"FILE#a.tx?", u"a.tx?|0|1024|File(a.tx?)NotFound"},
+        {u"FILE#dir", u"dir|0|1024|File(dir)NotFound"}, {u"FILE#hidden.txt", u"hidden.txt|0|1024|File(hidden.txt)NotFound"},
+        {u"FILE", u"FILE: Invalid procedure call or argument: 'FILE' names no file: the name follows the 5th "
+                  u"character, as in FILE#name/start-end"},
+        {u"FILE/1-2", u"FILE: Invalid procedure call or argument: 'FILE/1-2' names no file: the name follows the "
+                      u"5th character, as in FILE#name/start-end"},
+        {u"FILE#a/", u"FILE: the start line after the \"/\" in 'FILE#a/': Type mismatch: '' is not a number"},
+        {u"FILE#a/1 2", u"FILE: the start line after the \"/\" in 'FILE#a/1 2': Type mismatch: '1 2' is not a number"},
+        {u"FILE#a/2147483648", u"FILE: the start line after the \"/\" in 'FILE#a/2147483648': Overflow: "
+                               u"'2147483648' is outside the signed 32-bit range"},
+        {u"FILE#a/3e9-1", u"FILE: the start line before the \"-\" in 'FILE#a/3e9-1': Overflow: '3e9' is outside "
+                          u"the signed 32-bit range"},
+        {u"FILE#a/0-99999999999", u"FILE: the end line after the \"-\" in 'FILE#a/0-99999999999': Overflow: "
+                                  u"'99999999999' is outside the signed 32-bit range"},
+        {u"FILE#held.txt", u"FILE: File error: Could not open 'held.txt'"},
+    };
+    // clang-format on
+    for (const auto& [command, refs] : cases) EXPECT_EQ(Refs(command), refs) << Utf8(command);
+}
+
+TEST_P(FileTest, LineEndsAreCrOrCrLfAndALoneLfStaysInTheLine) {
+    const std::pair<std::string, std::vector<std::u16string>> files[] = {
+        {"", {}},
+        {"one\rtwo\rthree", {u"one", u"two", u"three"}},
+        {"one\ntwo\nthree\n", {u"one\ntwo\nthree\n"}},
+        {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}},
+        {"\r", {u""}},
+        {"\n", {u"\n"}},
+        {"a\r\n\nb\r\n", {u"a", u"\nb"}},
+        {"a\n\rb", {u"a\n", u"b"}},
+        {"\r\r\n\n", {u"", u"", u"\n"}},
+        {" \ta b \t\r\n", {u" \ta b \t"}},
+        {"\x93\xfa\x96\x7b\r\n\x83\x5c\\\x82\r\xb6\x81\x60\x81",
+         {u"日本", u"ソ\\・", u"ｶ\uff5e・"}},
+        {std::string(kFileReadBlock * 2 + 3, 'x') + "\ry",
+         {std::u16string(kFileReadBlock * 2 + 3, 'x'), u"y"}},
+    };
+    // Ranges that end inside the file, past it and before it, so that lines
+    // are both selected and merely counted.
+    const std::tuple<const char16_t*, int, int> ranges[] = {
+        {u"", 0, 1024},   {u"/0-0", 0, 0}, {u"/1-1", 1, 1},  {u"/2-2", 2, 2},
+        {u"/1", 1, 1024}, {u"/1-0", 1, 0}, {u"/0--1", 0, -1}};
+    for (const auto& [bytes, lines] : files) {
+        fake.AddFile(u"f.txt", bytes);
+        for (const auto& [range, start, end] : ranges) {
+            std::u16string expected =
+                u"f.txt|" + PlainNumber(start) + u"|" + PlainNumber(end) + u"|";
+            for (int i = start; i <= end && i < std::ssize(lines); ++i)
+                expected += lines[i] + u"\\n";
+            expected += u"|" + PlainNumber(std::ssize(lines));
+            EXPECT_EQ(Refs(u"FILE#f.txt" + std::u16string(range)), expected) << bytes.substr(0, 9);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, FileTest, ::testing::Values(0, 1, 2, 3, 5, 4096));
+
+TEST(FileLinesTest, ShiftJisWhateverTheSystemCodePage) {
+    for (unsigned cp : {1252u, 65001u}) {
+        FakePlatform system(cp);
+        system.AddFile(u"j.txt", "\x83\x5c\x95\x5c\x94\x5c \x81\x60\x87\x40\xfb\xfc\xb6\xc0\xc5");
+        EXPECT_EQ(References(BuildFileRequest(system, u"FILE#j.txt")),
+                  u"j.txt|0|1024|ソ表能 \uff5e①髙ｶﾀﾅ\\n|1");
+    }
+}
+
+// Counts the bytes the builder decodes.
+struct CountingPlatform : FakePlatform {
+    void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override {
+        decoded += bytes.size();
+        FakePlatform::AppendDecoded(cp, bytes, out);
+    }
+    mutable std::size_t decoded = 0;
+};
+
+TEST(FileLinesTest, LinesPastTheSelectionAreOnlyCounted) {
+    CountingPlatform platform;
+    std::string lines;
+    for (int i = 0; i < 5000; ++i) lines += "line " + std::to_string(i) + "\r\n";
+    platform.AddFile(u"many.txt", lines);
+    EXPECT_EQ(References(BuildFileRequest(platform, u"FILE#many.txt/10-11")),
+              u"many.txt|10|11|line 10\\nline 11\\n|5000");
+    EXPECT_EQ(platform.decoded, std::strlen("line 10line 11"));
+}
+
+// A file of CRs made up as it is read, so that the line count meets the
+// signed 32-bit limit without the memory.
+struct CrPlatform : FakePlatform {
+    struct Crs : InputFile {
+        std::uint64_t left;
+        std::size_t Read(std::span<char> buffer) override {
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
+            std::memset(buffer.data(), '\r', n);
+            left -= n;
+            return n;
+        }
+    };
+    std::unique_ptr<InputFile> OpenForRead(std::u16string_view) override {
+        auto crs = std::make_unique<Crs>();
+        crs->left = count;
+        return crs;
+    }
+    std::uint64_t count = 0;
+};
+
+TEST(FileLinesTest, LineCountUpToTheSigned32BitLimitAndAnOverflowBeyond) {
+    CrPlatform platform;
+    platform.AddFile(u"huge.txt");
+    platform.count = 2147483647;
+    EXPECT_EQ(References(BuildFileRequest(platform, u"FILE#huge.txt/0-1")),
+              u"huge.txt|0|1|\\n\\n|2147483647");
+    platform.count = 2147483648;
+    EXPECT_EQ(ReportOf([&] { BuildFileRequest(platform, u"FILE#huge.txt/0-1"); }),
+              "FILE: Overflow: 'huge.txt' has more than 2147483647 lines to count");
+}
+
+}  // namespace
+}  // namespace vek
