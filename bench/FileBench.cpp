@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Failure.h"
+#include "text/Failure.h"
 #include "FakePlatform.h"
 #include "request/FileRequest.h"
 #include "text/Text.h"
@@ -45,6 +45,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kLines = 1'000'000;
 constexpr int kRepeats = 5;
 constexpr const char* kFileName = "vek-file-bench.txt";
+constexpr const char16_t* kFileName16 = u"vek-file-bench.txt";
 
 // The test double with real files: existence and reading go to the disk, so
 // that the file is streamed as vek.exe streams it and not held in memory.
@@ -54,11 +55,11 @@ public:
 
     bool FileExists(std::u16string_view path) const override {
         std::error_code error;
-        return fs::is_regular_file(ToUtf8(path), error);
+        return fs::is_regular_file(Encode(CodePage::Utf8, path), error);
     }
 
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override {
-        const int fd = open(ToUtf8(path).c_str(), O_RDONLY);
+        const int fd = open(Encode(CodePage::Utf8, path).c_str(), O_RDONLY);
         if (fd < 0)
             throw RuntimeFailure(FailureKind::FileError, u"cannot open " + std::u16string(path));
         return std::make_unique<DiskInput>(fd);
@@ -196,8 +197,8 @@ int Main(int argc, char** argv) {
     std::printf("file: %s, %.1f MB, %d lines\n\n", (work / kFileName).c_str(), Mb(fileSize),
                 kLines);
 
-    const std::u16string fullRange = u"FILE#" + Widen(kFileName) + u"/0-2147483647";
-    const std::u16string defaultRange = u"FILE#" + Widen(kFileName);
+    const std::u16string fullRange = u"FILE#" + std::u16string(kFileName16) + u"/0-2147483647";
+    const std::u16string defaultRange = u"FILE#" + std::u16string(kFileName16);
 
     // Peak memory first, while this process is still small: each child starts
     // from what the parent holds.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (preset fuzz), replays every kept regression
-# input, then fuzzes each target for a while, as many at once as there are
-# cores, and prints a table of what each did.
+# A fuzzing campaign: builds the libFuzzer targets (preset fuzz), replays
+# every kept regression input, then fuzzes each target for a while, as many at
+# once as there are cores, and prints a table of what each did. (Every test
+# run replays the seeds and the regressions: ctest --preset fuzz.)
 #
 #   bash scripts/fuzz.sh [SECONDS-PER-TARGET] [TARGET...]     (default 60, all)
 #
@@ -12,7 +13,8 @@ source "$(dirname "$0")/lib.sh"
 
 seconds="${1:-60}"
 shift || true
-vek_build fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 bin="$VEK_ROOT/build/fuzz/fuzz"
 logs="$VEK_ROOT/build/fuzz-logs"
 mkdir -p "$logs"

@@ -1,4 +1,5 @@
-# Shared by the scripts: installing what is missing, building, and Wine's set-up.
+# Shared by the scripts: installing what is missing, Wine's settings and a
+# display for whatever needs one.
 # shellcheck shell=bash
 
 VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -9,13 +10,13 @@ vek_as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# Installs the packages the build and the tests need, when any is missing.
+# Installs the packages the builds and the tests need, when any is missing.
 # Further packages may be named as arguments.
 vek_install_deps() {
-    local packages=(cmake make g++ libgtest-dev googletest
+    local packages=(cmake ninja-build g++ libgtest-dev googletest
         mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
         wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho
-        clang "$@")
+        clang lld "$@")
     # libFuzzer's runtime: its own package on Debian, part of clang elsewhere.
     local optional=(libclang-rt-dev)
     local missing=()
@@ -48,40 +49,26 @@ vek_install_deps() {
     vek_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${wanted[@]}"
 }
 
-# Configures and builds one preset; more arguments are build targets.
-vek_build() {
-    local preset="$1"
-    shift
-    vek_log "building $preset"
-    (cd "$VEK_ROOT" && cmake --preset "$preset" >/dev/null &&
-        cmake --build --preset "$preset" -j "$(nproc)" ${1:+--target "$@"})
-}
-
 # Wine in a prefix of the project's own, quiet, without the .NET and HTML
-# installers; a ja_JP.UTF-8 locale of our own for the Japanese code page.
-vek_wine_env() {
-    export WINEPREFIX="$VEK_ROOT/build/wine"
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-    export LOCPATH="$VEK_ROOT/build/locale"
-    if [ ! -d "$LOCPATH/ja_JP.UTF-8" ]; then
-        mkdir -p "$LOCPATH"
-        localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" || true
-    fi
-}
+# installers, with a Japanese locale of its own for code page 932: the
+# settings the Windows test presets carry. vek_wine runs a Windows program
+# through cmake/wine.sh, which makes the prefix and the locale on first use,
+# in code page 932 unless VEK_LC_ALL says otherwise. The locale is set for
+# Wine alone: this shell cannot load a locale from LOCPATH.
+export WINEPREFIX="$VEK_ROOT/build/wine"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LOCPATH="$VEK_ROOT/build/locale"
+vek_wine() { env LC_ALL="${VEK_LC_ALL:-ja_JP.UTF-8}" "$VEK_ROOT/cmake/wine.sh" "$@"; }
 
-# Creates the prefix (once) and keeps one wineserver running for the session.
-# Needs a display: call it inside xvfb-run.
-vek_wine_start() {
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        vek_log "creating the Wine prefix $WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 || true
-        wineserver -w
+# Runs a command on the display, or on a virtual one when there is none.
+vek_display() {
+    if [ -n "${DISPLAY:-}" ]; then
+        "$@"
+    else
+        xvfb-run -a -s "-screen 0 1280x1024x24 -br" "$@"
     fi
-    wineserver -p >/dev/null 2>&1 || true
 }
 
 # The Windows path Wine gives a path of this machine: "Z:\..." (no quoting).
 vek_winpath() { echo "Z:$1" | tr / '\\'; }
-
-vek_wine_stop() { wineserver -k >/dev/null 2>&1 || true; }

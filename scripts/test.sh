@@ -1,29 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every preset and runs every test:
-#  - the unit tests natively, and again under AddressSanitizer and
-#    UndefinedBehaviorSanitizer;
-#  - inside one Xvfb display, the Win32 platform tests and the end-to-end
-#    tests of both vek.exe builds under Wine, in the Japanese (932) and the
-#    Western (1252) code page;
-#  - each fuzz target for a bounded time (VEK_FUZZ_SECONDS, default 60).
+# Installs what is missing, then builds and runs every test through the CMake
+# workflows: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# and as the mutation tool runs them, the fuzz targets' seeds and
+# regressions, and on one display the Windows test programs under Wine for
+# both builds and both code pages, each build ending in its release package;
+# last, the clang compile of the Windows programs.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+cd "$VEK_ROOT"
 
 vek_install_deps
-vek_build native
-vek_build windows-x64
-vek_build windows-x86
-
-vek_log "unit tests"
-(cd "$VEK_ROOT" && ctest --preset native)
-
-vek_wine_env
-vek_log "Wine tests (under Xvfb)"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$VEK_ROOT/scripts/wine-tests.sh"
-
-vek_build native-asan vek_unit_tests
-vek_log "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-(cd "$VEK_ROOT" && ctest --preset native-asan)
-
-bash "$VEK_ROOT/scripts/fuzz.sh" "${VEK_FUZZ_SECONDS:-60}"
-vek_log "all tests passed"
+for workflow in native native-asan fuzz; do
+    vek_log "workflow $workflow"
+    cmake --workflow --preset "$workflow"
+done
+vek_log "workflows release-x86 and release-x64, under Wine"
+vek_display sh -c 'cmake --workflow --preset release-x86 && cmake --workflow --preset release-x64'
+vek_log "workflow windows-x64-clang"
+cmake --workflow --preset windows-x64-clang
+vek_log "all tests passed; packages: $(ls build/windows-x*/VEK-*.zip | xargs -n1 basename | paste -sd' ')"

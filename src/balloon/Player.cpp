@@ -15,10 +15,9 @@ bool IsLowSurrogate(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-// UTF-16 units of the character at 1-based position pos: 2 for a surrogate
-// pair, otherwise 1 (also for a lone surrogate and past the end).
+// UTF-16 units of the character at 1-based position pos (at least 1): 2 for
+// a surrogate pair, otherwise 1 (also for a lone surrogate and past the end).
 std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
-    if (pos < 1) return 1;
     const std::size_t i = static_cast<std::size_t>(pos - 1);
     if (i + 1 < text.size() && IsHighSurrogate(text[i]) && IsLowSurrogate(text[i + 1])) return 2;
     return 1;

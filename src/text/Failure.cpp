@@ -3,21 +3,10 @@
 namespace vek {
 namespace {
 
-std::u16string_view Title(FailureKind kind) {
-    switch (kind) {
-        case FailureKind::TypeMismatch:
-            return u"Type mismatch";
-        case FailureKind::Overflow:
-            return u"Overflow";
-        case FailureKind::InvalidArgument:
-            return u"Invalid procedure call or argument";
-        case FailureKind::FileError:
-            return u"File error";
-        case FailureKind::SystemError:
-            break;
-    }
-    return u"System error";
-}
+// The titles of the failure kinds, in the order of FailureKind.
+constexpr std::u16string_view kTitles[] = {u"Type mismatch", u"Overflow",
+                                           u"Invalid procedure call or argument", u"File error",
+                                           u"System error"};
 
 }  // namespace
 
@@ -30,7 +19,7 @@ RuntimeFailure& RuntimeFailure::AddContext(std::u16string_view context) {
 std::u16string RuntimeFailure::Report() const {
     std::u16string report;
     if (!context_.empty()) report += context_ + u": ";
-    report += Title(kind_);
+    report += kTitles[static_cast<int>(kind_)];
     if (!detail_.empty()) report += u": " + detail_;
     return report;
 }

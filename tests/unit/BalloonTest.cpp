@@ -34,7 +34,7 @@ TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
         {u"\\W1\\N/C", {u"\\", u"\\W", u"\\W1", u"\\W1\\", u"\\W1\\N", u"\\W1\\N/"}},
         {u"\\/nx", {u"\\", u"\\\r\n", u"\\\r\nx"}},
         {u"a\U0001F600b", {u"a", u"a\U0001F600", u"a\U0001F600b", u"a\U0001F600b"}},  // never half a pair
-        {u"\\w\U0001F600x", {u"", u"x"}},
+        {u"\\w\U0001F600x", {u"", u"x"}}, {u"\U00010000x", {u"\U00010000", u"\U00010000x"}},
         {u"\xD800" u"a\xDC00", {u"\xD800", u"\xD800" u"a", u"\xD800" u"a\xDC00"}},
         {u"a\xD83D", {u"a", u"a\xD83D"}}};
     // clang-format on
@@ -92,6 +92,9 @@ TEST(LayoutTest, TwipsBecomePixelsAtTheWindowsDpi) {
     EXPECT_EQ(BalloonTop(40, 1024, 96), 951);  // the system made it taller
     EXPECT_EQ(TestWindowRect(96), (PixelRect{100, 100, 12, 127}));
     EXPECT_EQ(TestWindowRect(144), (PixelRect{150, 150, 18, 190}));
+    EXPECT_EQ(BalloonRect({0, 0}, 10000, 1440),
+              (PixelRect{500, 9380, 120, 120}));  // a pixel a twip
+    EXPECT_EQ(TestWindowRect(1440), (PixelRect{1500, 1500, 180, 1900}));
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ TEST(TextTest, TrimSubstringsAndNumberForms) {
     const std::u16string path = u"C:\\" + std::u16string(300, u'x') + u"\\name.txt";
     EXPECT_EQ(Quoted(path), u"'" + path.substr(0, 100) + u"..." + path.substr(212) + u"'");
     EXPECT_EQ(Quoted(path.substr(0, 203)), u"'" + path.substr(0, 203) + u"'");
+    EXPECT_EQ(Quoted(path.substr(0, 204)).size(), 205u);
 }
 
 TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
@@ -38,7 +39,7 @@ TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
         // halves go to the even neighbour; anything above a half goes up
         {u"2.5", 2}, {u"3.5", 4}, {u"-2.5", -2}, {u"-3.5", -4}, {u"0.5", 0}, {u"1.5", 2}, {u"2.500001", 3},
         {u"2.4999", 2}, {u".7", 1}, {u"-.7", -1}, {u"5.", 5}, {u"0.05", 0}, {u"0.50", 0}, {u"9.50", 10},
-        {u"1e3", 1000}, {u"1.5E1", 15}, {u"25e-1", 2}, {u"1e", 1}, {u"1e+", 1}, {u"3e-999999999999", 0},
+        {u"1e3", 1000}, {u"1e+2", 100}, {u"1.5E1", 15}, {u"25e-1", 2}, {u"1e", 1}, {u"1e+", 1}, {u"3e-999999999999", 0},
         {u"0e999999999999", 0}, {u"0000000000000000000000042", 42}, {u"4200000000e-8", 42},
         {u"&H10", 16}, {u"&hff", 255}, {u"&O17", 15}, {u"&o8", 0}, {u"&H", 0}, {u"&HG", 0}, {u"&X1", 0},
         {u"&H7FFFFFFF", 2147483647}, {u"2147483647", 2147483647}, {u"-2147483648", -2147483648},
@@ -56,7 +57,7 @@ TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
 TEST(TextTest, ValStrictTakesWholeNumbersOnly) {
     // clang-format off
     const std::pair<const char16_t*, std::int32_t> cases[] = {
-        {u"12", 12}, {u"  -12  ", -12}, {u"1,024", 1024}, {u"1,0,2,4", 1024}, {u"+1,0e2", 1000},
+        {u"12", 12}, {u"  -12  ", -12}, {u"1,024", 1024}, {u"-1,024", -1024}, {u"1,0,2,4", 1024}, {u"+1,0e2", 1000},
         {u"2.5", 2}, {u"1e2", 100}, {u"&H1F", 31}, {u"1,", 1}};
     // clang-format on
     for (const auto& [text, value] : cases) EXPECT_EQ(ValStrict(text), value) << Utf8(text);
