@@ -1,33 +1,125 @@
 #!/usr/bin/env bash
-# Runs a benchmark: bash bench/run.sh table|delivery|file
-#   table [RUNS]     every performance figure in one table (see bench/table.sh)
-#   delivery [RUNS]  vek.exe delivering an event against a bare sender, under
-#          Wine (see bench/delivery.sh)
-#   file   the FILE command's request building on a generated 30 MB Shift_JIS
-#          file of a million lines: time against the codec round trip, peak
-#          memory of the full and the default range
-# Builds the native preset first. The generated file lives under build/bench
-# while the benchmark runs.
+# The benchmarks; each measures against its baseline in the same run.
+#
+#   bash bench/run.sh table [RUNS]     every figure in one table, against its goal;
+#                                      exits with 2 when a goal is missed
+#   bash bench/run.sh delivery [RUNS]  vek.exe delivering an event, start to exit,
+#                                      against a bare sender of the same WM_COPYDATA,
+#                                      in turns, both builds, under Wine (default 200 runs)
+#   bash bench/run.sh file             FILE request building on a generated 30 MB
+#                                      Shift_JIS file against the codec's round trip,
+#                                      and its peak memory (native)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
+work="$VEK_ROOT/build/bench"
 
+build() {
+    vek_install_deps
+    cmake --preset native >/dev/null
+    cmake --build --preset native --target vek_file_bench
+    for arch in x64 x86; do
+        cmake --preset "windows-$arch" >/dev/null
+        cmake --build --preset "windows-$arch" --target vek vekhost baresend vekbench
+    done
+}
+
+# Both builds against the bare sender, and the sender without a window for
+# scale (under Wine the first window of a process starts the display driver),
+# all delivering to one stand-in host.
+delivery() {
+    set -euo pipefail
+    local runs="$1" tools="$VEK_ROOT/build/windows-x64" dir="$work/delivery"
+    rm -rf "$dir" && mkdir -p "$dir" && cd "$dir"
+    mkfifo host-stdin
+    vek_wine "$tools/vekhost.exe" --ini "$(vek_winpath "$dir")" --until-stdin-closes \
+        --quit-after 3600000 <host-stdin >host-output.txt 2>&1 &
+    exec 3>host-stdin
+    for _ in $(seq 600); do [ -s vek.ini ] && break; sleep 0.1; done
+    local target arch bin
+    target="$(tr -d '\r\n' <vek.ini)"
+    for arch in x64 x86; do
+        bin="$VEK_ROOT/build/windows-$arch"
+        printf '"%s" %s OnBench' "$(vek_winpath "$bin/baresend.exe")" "$target" >"bare-$arch.txt"
+        printf '"%s" OnBench' "$(vek_winpath "$bin/vek.exe")" >"vek-$arch.txt"
+        printf '"%s" %s OnBench --no-window' "$(vek_winpath "$bin/baresend.exe")" "$target" \
+            >"nowindow-$arch.txt"
+        vek_log "delivery latency, $arch ($runs runs each)"
+        echo "command 1 = bare sender, command 2 = vek.exe, command 3 = bare sender without a window"
+        vek_wine "$tools/vekbench.exe" "$runs" "bare-$arch.txt" "vek-$arch.txt" "nowindow-$arch.txt"
+    done
+    exec 3>&-
+    wait
+    echo "the host received $(grep -c "WM_COPYDATA" host-output.txt) requests"
+}
+
+# vek.exe's own peak memory building the full range of the 30 MB file, for a
+# handle that names no window: the reading and the building.
+memory() {
+    set -euo pipefail
+    cd "$work"
+    printf '2147480000\r\n' >vek.ini
+    local arch
+    for arch in x64 x86; do
+        printf '"%s" FILE#vek-file-bench.txt/0-2147483647' \
+            "$(vek_winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" >"memory-cmdline.txt"
+        echo "$arch $(vek_wine "$VEK_ROOT/build/windows-x64/vekbench.exe" --memory memory-cmdline.txt)"
+    done
+    rm -f vek.ini
+}
+
+export -f delivery memory vek_log vek_wine vek_winpath
+export VEK_ROOT work
+mkdir -p "$work"
 case "${1:-}" in
-    table)
-        shift
-        exec bash "$VEK_ROOT/bench/table.sh" "$@"
-        ;;
     delivery)
-        shift
-        exec bash "$VEK_ROOT/bench/delivery.sh" "$@"
+        build
+        vek_display bash -c 'delivery "$0"' "${2:-200}"
         ;;
     file)
-        vek_build native vek_file_bench
-        mkdir -p "$VEK_ROOT/build/bench"
-        vek_log "FILE request building"
-        "$VEK_ROOT/build/native/bench/vek_file_bench" "$VEK_ROOT/build/bench"
+        build
+        "$VEK_ROOT/build/native/bench/vek_file_bench" "$work"
+        ;;
+    table)
+        build
+        vek_log "FILE request building and its memory (native)"
+        VEK_BENCH_KEEP_FILE=1 "$VEK_ROOT/build/native/bench/vek_file_bench" "$work" | tee "$work/file.txt"
+        vek_log "delivery latency and vek.exe's own memory (Wine)"
+        vek_display bash -c 'delivery "$0" && memory' "${2:-100}" | tee "$work/wine.txt"
+        rm -f "$work/vek-file-bench.txt"
+
+        figure() { grep -o "$2=[0-9.]*" "$1" | head -1 | cut -d= -f2; }
+        ratio() { awk -v arch="$1" '/delivery latency, /{a=$0} /ratio of command 2/ && index(a, arch) {print $NF}' "$work/wine.txt"; }
+        missed=0
+        row() {  # FIGURE VALUE UNIT GOAL-TEXT LIMIT
+            local verdict=met
+            awk -v v="$2" -v g="$5" 'BEGIN { exit !(v > g) }' && { verdict=MISSED; missed=1; }
+            echo "| $1 | $2$3 | $4 | $verdict |"
+        }
+        file_bytes=$(figure "$work/file.txt" file_bytes)
+        echo
+        echo "| Figure | Measured | Goal | |"
+        echo "|---|---|---|---|"
+        for arch in x64 x86; do
+            row "Delivery latency, $arch: vek.exe / bare sender (medians)" "$(ratio $arch)" x "at most 1.10x" 1.10
+        done
+        row "FILE building, full range of 30 MB / codec round trip" "$(figure "$work/file.txt" build_ratio)" x "at most 1.2x" 1.2
+        row "FILE building + encoding to Shift_JIS / codec round trip" "$(figure "$work/file.txt" send_ratio)" x "at most 1.2x" 1.2
+        row "FILE peak memory, full range / file size (native, test double)" "$(figure "$work/file.txt" full_memory_ratio)" x "at most 4x" 4
+        for arch in x64 x86; do
+            peak=$(grep "^$arch " "$work/wine.txt" | grep -o 'peak_private=[0-9]*' | cut -d= -f2)
+            row "FILE peak private bytes, full range / file size (vek.exe $arch under Wine)" \
+                "$(awk -v p="$peak" -v f="$file_bytes" 'BEGIN { printf "%.2f", p / f }')" x "at most 4x" 4
+        done
+        row "FILE peak memory, default range (native)" "$(figure "$work/file.txt" default_memory_mb)" " MB" "under 16 MB" 15.99
+        for arch in x64 x86; do
+            exe="$VEK_ROOT/build/windows-$arch/vek.exe"
+            dlls=$(objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort | paste -sd, -)
+            row "Size of vek.exe, $arch (imports: $dlls)" "$(($(stat -c %s "$exe") / 1024))" " KB" "under 512 KB" 511
+        done
+        exit $((missed * 2))
         ;;
     *)
-        echo "usage: bash bench/run.sh table [RUNS] | delivery [RUNS] | file" >&2
+        sed -n '2,11p' "$0" >&2
         exit 2
         ;;
 esac

@@ -2,101 +2,127 @@
 // them would see it: CreateProcess, then wait for the exit. Commands are run
 // in turns (A, B, A, B, ...) so that both see the same conditions.
 //
-//   vekbench RUNS CMDLINE-FILE...
+//   vekbench RUNS CMDLINE-FILE...   the median and the mean of each command in
+//                                   milliseconds, and each median's ratio to the first
+//   vekbench --memory CMDLINE-FILE  the peak private bytes and working set of one run
 //
-// Each command-line file holds one whole command line in UTF-8. Prints, for
-// each command, the median and the mean in milliseconds, then the ratio of
-// each median to the first one's.
+// Each command-line file holds one whole command line in UTF-8.
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/win32/ScopedWin.h"
+
+using vek::win32::ScopedHandle;
+
 namespace {
 
-std::wstring ReadUtf8File(const wchar_t* path) {
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    int need =
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(need), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                        need);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+std::wstring ReadCommandLine(const wchar_t* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.pop_back();
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                            static_cast<int>(text.size()))));
     return text;
 }
 
-// Milliseconds from CreateProcess to the exit of the process; negative on failure.
-double TimeOneRun(const std::wstring& cmdline) {
-    std::vector<wchar_t> buffer(cmdline.begin(), cmdline.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
+// Starts the command; exits the benchmark with a message when it cannot.
+ScopedHandle Start(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::fprintf(stderr, "vekbench: cannot start %ls (error %lu)\n", commandLine.c_str(),
+                     GetLastError());
+        std::exit(1);
+    }
+    CloseHandle(process.hThread);
+    return ScopedHandle(process.hProcess);
+}
+
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
+}
+
+// Milliseconds from CreateProcess to the exit of the process.
+double TimeOneRun(const std::wstring& commandLine) {
     LARGE_INTEGER start;
     LARGE_INTEGER end;
-    QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        return -1;
+    const ScopedHandle process = Start(commandLine);
+    if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
     }
-    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
     QueryPerformanceCounter(&end);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
+    return Milliseconds(start, end);
+}
+
+// Samples the memory every 5 ms while the process runs: some systems (Wine)
+// forget a process's peaks once it has ended.
+int Memory(const std::wstring& commandLine) {
+    const ScopedHandle process = Start(commandLine);
+    SIZE_T peakPrivate = 0;
+    SIZE_T peakWorkingSet = 0;
+    do {
+        PROCESS_MEMORY_COUNTERS counters{};
+        if (GetProcessMemoryInfo(process.Get(), &counters, sizeof counters)) {
+            peakPrivate =
+                std::max({peakPrivate, counters.PagefileUsage, counters.PeakPagefileUsage});
+            peakWorkingSet =
+                std::max({peakWorkingSet, counters.WorkingSetSize, counters.PeakWorkingSetSize});
+        }
+    } while (WaitForSingleObject(process.Get(), 5) == WAIT_TIMEOUT);
+    DWORD code = 0;
+    GetExitCodeProcess(process.Get(), &code);
+    std::printf("peak_private=%llu peak_working_set=%llu exit=%lu\n",
+                static_cast<unsigned long long>(peakPrivate),
+                static_cast<unsigned long long>(peakWorkingSet), code);
+    return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"--memory") return Memory(ReadCommandLine(argv[2]));
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vekbench RUNS CMDLINE-FILE...\n");
+        std::fprintf(stderr,
+                     "usage: vekbench RUNS CMDLINE-FILE... | vekbench --memory CMDLINE-FILE\n");
         return 2;
     }
     const int runs = std::max(1, _wtoi(argv[1]));
     std::vector<std::wstring> commands;
-    for (int i = 2; i < argc; ++i) commands.push_back(ReadUtf8File(argv[i]));
+    for (int i = 2; i < argc; ++i) commands.push_back(ReadCommandLine(argv[i]));
     std::vector<std::vector<double>> times(commands.size());
     // One untimed round first: the first start of each program loads its
     // pages from disk.
-    for (const std::wstring& c : commands) TimeOneRun(c);
+    for (const std::wstring& command : commands) TimeOneRun(command);
     for (int r = 0; r < runs; ++r) {
-        for (std::size_t k = 0; k < commands.size(); ++k) {
-            double t = TimeOneRun(commands[k]);
-            if (t < 0) {
-                std::fprintf(stderr, "vekbench: cannot start command %zu (error %lu)\n", k + 1,
-                             GetLastError());
-                return 1;
-            }
-            times[k].push_back(t);
-        }
+        for (std::size_t k = 0; k < commands.size(); ++k)
+            times[k].push_back(TimeOneRun(commands[k]));
     }
     std::vector<double> medians;
     for (std::size_t k = 0; k < commands.size(); ++k) {
-        std::vector<double> sorted = times[k];
+        std::vector<double>& sorted = times[k];
         std::sort(sorted.begin(), sorted.end());
-        double median = sorted[sorted.size() / 2];
         double mean = 0;
-        for (double t : sorted) mean += t;
-        mean /= static_cast<double>(sorted.size());
-        medians.push_back(median);
-        std::printf("command %zu: median %.2f ms, mean %.2f ms over %d runs\n", k + 1, median, mean,
-                    runs);
+        for (double t : sorted) mean += t / static_cast<double>(sorted.size());
+        medians.push_back(sorted[sorted.size() / 2]);
+        std::printf("command %zu: median %.2f ms, mean %.2f ms over %d runs\n", k + 1,
+                    medians.back(), mean, runs);
     }
     for (std::size_t k = 1; k < commands.size(); ++k) {
         std::printf("ratio of command %zu to command 1 (medians): %.3f\n", k + 1,
