@@ -74,10 +74,11 @@ public:
                                bool* lossy) const = 0;
 
     // Sends a WM_COPYDATA message with the own window as sender and waits
-    // until the target has handled it. A target that is no window is ignored;
-    // a window that does not take the message (it ends first, or the message
-    // cannot be passed to it) is a RuntimeFailure.
-    virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) = 0;
+    // until the target has handled it, for as long as the target's thread is
+    // alive. A target that is no window is ignored; a window that does not
+    // take the message (it ends first, or the message cannot be passed to it),
+    // and one whose thread stops answering, is a RuntimeFailure.
+    virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) = 0;
 
     // Shows text in a modal message box captioned "VEK" with one OK button.
     virtual void ShowMessage(std::u16string_view text) = 0;

@@ -109,7 +109,9 @@ std::int32_t Rounded(const Number& number, std::string_view written) {
     }
     // The first digit after the point decides; a 5 followed by nothing (the
     // digits have no trailing zeros) is a half.
-    const char first = number.point >= 0 && number.point < size ? number.digits[number.point] : '0';
+    const char first = number.point >= 0 && number.point < size
+                           ? number.digits[static_cast<std::size_t>(number.point)]
+                           : '0';
     if (first > '5' || (first == '5' && (number.point + 1 < size || value % 2 == 1))) ++value;
     if (number.negative) value = -value;
     if (value < std::numeric_limits<std::int32_t>::min() ||

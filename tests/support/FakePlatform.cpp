@@ -13,8 +13,7 @@ class MemoryInput : public InputFile {
 public:
     MemoryInput(std::string bytes, std::size_t limit) : bytes_(std::move(bytes)), limit_(limit) {}
     std::size_t Read(std::span<char> buffer) override {
-        std::size_t n = std::min(buffer.size(), bytes_.size() - at_);
-        if (limit_ != 0) n = std::min(n, limit_);
+        const std::size_t n = std::min({buffer.size(), bytes_.size() - at_, limit_});
         std::memcpy(buffer.data(), bytes_.data() + at_, n);
         at_ += n;
         return n;
@@ -22,8 +21,8 @@ public:
 
 private:
     std::string bytes_;
-    std::size_t at_ = 0;
     std::size_t limit_;
+    std::size_t at_ = 0;
 };
 
 // Converts all of in, appending to out. Where a sequence does not convert,
@@ -82,7 +81,7 @@ std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     if (it == files_.end() || it->second.directory || it->second.locked) {
         throw RuntimeFailure(FailureKind::FileError, u"Could not open " + Quoted(path));
     }
-    return std::make_unique<MemoryInput>(it->second.bytes, readBlockLimit);
+    return std::make_unique<MemoryInput>(it->second.bytes, readBlockLimit ? readBlockLimit : SIZE_MAX);
 }
 
 void FakePlatform::ReplaceFileContent(std::u16string_view path, std::string_view bytes) {
@@ -110,6 +109,7 @@ iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
 }
 
 void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
+    decodedBytes += bytes.size();
     const bool western = cp == CodePage::Ansi && ansiCodePage_ == 1252;
     const bool japanese =
         cp == CodePage::ShiftJis || (cp == CodePage::Ansi && ansiCodePage_ == 932);

@@ -26,16 +26,14 @@ public:
     // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
-    // Set-up.
+    // Set-up. Paths are made absolute against the current directory, ".\"
+    // dropped and ASCII letters folded, as the file system would find them.
     Hwnd ownHwnd = 1234;
     std::u16string commandArgs;
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
     std::size_t readBlockLimit = 0;  // when not 0, Read returns at most this many bytes
     bool failWrites = false;         // ReplaceFileContent fails and leaves the file as it was
-
-    // Paths are made absolute against the current directory, ".\" dropped
-    // and ASCII letters folded, as the file system would find them.
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
     std::string* FileBytes(std::u16string_view path);
 
@@ -48,6 +46,7 @@ public:
     std::vector<CopyData> sent;
     std::vector<std::u16string> messages;
     std::vector<std::pair<Hwnd, std::vector<std::uint8_t>>> drops;
+    mutable std::size_t decodedBytes = 0;  // of every code page
 
     Hwnd OwnHwnd() const override { return ownHwnd; }
     std::u16string CommandArgs() const override { return commandArgs; }
@@ -58,8 +57,8 @@ public:
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
-    void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) override {
-        sent.push_back({target, marker, {bytes.begin(), bytes.end()}});
+    void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
+        sent.push_back({target, marker, std::move(bytes)});
     }
     void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
     std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "app/CommandLine.h"
 #include "platform/win32/Module1.h"
@@ -46,6 +47,35 @@ private:
     ScopedHandle file_;
     std::u16string path_;
 };
+
+// A request on its way to the host, shared by the thread that sends it and
+// the one that watches the host; the last of them to let go frees it.
+struct Delivery {
+    HWND window;
+    HWND own;
+    std::uint32_t marker;
+    std::string bytes;
+    bool taken = false;
+    DWORD error = 0;
+};
+
+DWORD WINAPI Deliver(void* share) {
+    const std::unique_ptr<std::shared_ptr<Delivery>> owner(
+        static_cast<std::shared_ptr<Delivery>*>(share));
+    Delivery& delivery = **owner;
+    COPYDATASTRUCT record{delivery.marker, static_cast<DWORD>(delivery.bytes.size()),
+                          delivery.bytes.data()};
+    // Waits for as long as the host takes, but tells a message the window
+    // never took (too large to pass, the window went away first, its thread
+    // hung) from one it handled, whatever the window answered.
+    DWORD_PTR answer = 0;
+    delivery.taken =
+        SendMessageTimeoutW(delivery.window, WM_COPYDATA, reinterpret_cast<WPARAM>(delivery.own),
+                            reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, INFINITE,
+                            &answer) != 0;
+    delivery.error = GetLastError();
+    return 0;
+}
 
 }  // namespace
 
@@ -115,7 +145,10 @@ std::u16string Win32Platform::CurrentDirectory() const {
 
 bool Win32Platform::FileExists(std::u16string_view path) const {
     if (path.empty() || path.find_first_of(u"*?") != std::u16string_view::npos) return false;
-    DWORD attributes = GetFileAttributesW(FileApiPath(path).c_str());
+    // Device names such as CON are no files, wherever they stand.
+    const std::wstring full = FileApiPath(path);
+    if (full.starts_with(L"\\\\.\\")) return false;
+    DWORD attributes = GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     constexpr DWORD kNotNormal = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
@@ -213,33 +246,43 @@ void Win32Platform::AppendEncoded(CodePage cp, std::u16string_view text, std::st
     if (lossy != nullptr) *lossy = usedDefault != FALSE;
 }
 
-void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) {
+void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) {
     const HWND window = ToHwnd(target);
     // A handle that names no window (a stale vek.ini) takes nothing: nothing to report.
     if (!IsWindow(window)) return;
+    const std::u16string request =
+        u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes.size())) + u" bytes)";
     if (bytes.size() > MAXDWORD) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"a request of " +
-                                 PlainNumber(static_cast<std::int64_t>(bytes.size())) +
-                                 u" bytes is too large to send");
+        throw RuntimeFailure(FailureKind::SystemError, request + u" is too large to send");
     }
-    COPYDATASTRUCT record{};
-    record.dwData = marker;
-    record.cbData = static_cast<DWORD>(bytes.size());
-    record.lpData = const_cast<char*>(bytes.data());
-    // Waits as SendMessage does, but tells a message the window never took
-    // (too large to pass, or the window went away first) from one it
-    // handled, whatever the window answered.
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own_),
-                            reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, 0xFFFFFFFF,
-                            &answer) == 0) {
-        const DWORD error = GetLastError();
+    const auto notResponding = [&] {
+        return RuntimeFailure(FailureKind::SystemError, u"the host window " + PlainNumber(target) +
+                                                            u" is not responding: " + request +
+                                                            u" may not have been taken");
+    };
+    // The message goes from a thread of its own, so that this one can watch
+    // the host: a host whose thread stops taking messages never answers, and
+    // would hang whoever called vek.exe. Messages sent to this thread
+    // meanwhile are handled, as while SendMessage waits.
+    auto delivery = std::make_shared<Delivery>(Delivery{window, own_, marker, std::move(bytes)});
+    auto* share = new std::shared_ptr<Delivery>(delivery);
+    const ScopedHandle thread(CreateThread(nullptr, 0, Deliver, share, 0, nullptr));
+    if (!thread) {
+        delete share;
         throw RuntimeFailure(FailureKind::SystemError,
-                             u"the request (" + PlainNumber(record.cbData) +
-                                 u" bytes) was not taken by window " + PlainNumber(target) + u": " +
-                                 SystemMessage(error));
+                             request + u" cannot be sent: " + SystemMessage(GetLastError()));
     }
+    const HANDLE sending = thread.Get();
+    while (MsgWaitForMultipleObjects(1, &sending, FALSE, 250, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (IsHungAppWindow(window)) throw notResponding();
+    }
+    if (delivery->taken) return;
+    if (delivery->error == ERROR_TIMEOUT) throw notResponding();  // hung before it was sent
+    throw RuntimeFailure(FailureKind::SystemError, request + u" was not taken by window " +
+                                                       PlainNumber(target) + u": " +
+                                                       SystemMessage(delivery->error));
 }
 
 void Win32Platform::ShowMessage(std::u16string_view text) {

@@ -21,7 +21,7 @@ public:
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
-    void SendCopyData(Hwnd target, std::uint32_t marker, std::span<const char> bytes) override;
+    void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
     void ShowMessage(std::u16string_view text) override;
     std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;
     void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
