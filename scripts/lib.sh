@@ -16,7 +16,7 @@ vek_install_deps() {
     local packages=(cmake ninja-build g++ libgtest-dev googletest
         mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
         wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho
-        clang lld "$@")
+        clang "$@")
     # libFuzzer's runtime: its own package on Debian, part of clang elsewhere.
     local optional=(libclang-rt-dev)
     local missing=()
