@@ -36,16 +36,27 @@ std::wstring ReadCommandLine(const wchar_t* path) {
     return text;
 }
 
+int g_retried = 0;
+
 // Starts the command; exits the benchmark with a message when it cannot.
-ScopedHandle Start(std::wstring commandLine) {
+// Under Wine a start fails now and then with ERROR_INTERNAL_ERROR, when the
+// new process dies before it has started; such a start is tried again, and
+// counted; started is when the last attempt began.
+ScopedHandle Start(std::wstring commandLine, LARGE_INTEGER& started) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        std::fprintf(stderr, "vekbench: cannot start %ls (error %lu)\n", commandLine.c_str(),
-                     GetLastError());
-        std::exit(1);
+    for (int attempt = 1; QueryPerformanceCounter(&started),
+             !CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process);
+         ++attempt) {
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) {
+            std::fprintf(stderr, "vekbench: cannot start %ls (error %lu)\n", commandLine.c_str(),
+                         GetLastError());
+            std::exit(1);
+        }
+        ++g_retried;
+        Sleep(100);
     }
     CloseHandle(process.hThread);
     return ScopedHandle(process.hProcess);
@@ -62,8 +73,7 @@ double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
 double TimeOneRun(const std::wstring& commandLine) {
     LARGE_INTEGER start;
     LARGE_INTEGER end;
-    QueryPerformanceCounter(&start);
-    const ScopedHandle process = Start(commandLine);
+    const ScopedHandle process = Start(commandLine, start);
     if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) {
         TerminateProcess(process.Get(), 1);
     }
@@ -74,7 +84,8 @@ double TimeOneRun(const std::wstring& commandLine) {
 // Samples the memory every 5 ms while the process runs: some systems (Wine)
 // forget a process's peaks once it has ended.
 int Memory(const std::wstring& commandLine) {
-    const ScopedHandle process = Start(commandLine);
+    LARGE_INTEGER started;
+    const ScopedHandle process = Start(commandLine, started);
     SIZE_T peakPrivate = 0;
     SIZE_T peakWorkingSet = 0;
     do {
@@ -128,5 +139,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("ratio of command %zu to command 1 (medians): %.3f\n", k + 1,
                     medians[k] / medians[0]);
     }
+    if (g_retried != 0)
+        std::printf("%d starts failed with error 1359 and were retried\n", g_retried);
     return 0;
 }

@@ -1,11 +1,13 @@
 #pragma once
-// Small helpers the stand-in host and the probe share: UTF-8 output that
-// survives any console code page, and hex dumps for exact byte records.
+// Small text helpers of the stand-in host: UTF-8 output that survives any
+// console code page, and hex dumps for exact byte records.
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+
+#include "platform/win32/ScopedWin.h"
 
 namespace vek::tools {
 
@@ -62,15 +64,13 @@ inline void Print(std::string_view utf8) {
 // Appends a line to a UTF-8 log file, opened and closed each time so that a
 // reader sees every record at once.
 inline bool AppendLine(const std::wstring& path, std::string_view line) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    std::string data(line);
-    data += "\n";
+    const win32::ScopedHandle file(win32::NullIfInvalid(
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    const std::string data = std::string(line) + "\n";
     DWORD written = 0;
-    BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok != FALSE;
+    return file &&
+           WriteFile(file.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
 }
 
 inline std::string Decimal(long long value) {
@@ -79,15 +79,13 @@ inline std::string Decimal(long long value) {
 
 // Appends a whole file's bytes; false when it cannot be opened.
 inline bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const win32::ScopedHandle file(win32::NullIfInvalid(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)));
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0)
+    while (file && ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got != 0)
         bytes.append(buffer, got);
-    CloseHandle(file);
-    return true;
+    return static_cast<bool>(file);
 }
 
 }  // namespace vek::tools

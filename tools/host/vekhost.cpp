@@ -5,7 +5,8 @@
 //
 //   vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]
 //           [--until-stdin-closes] [--publish NAME]... [--publish-raw NAME FILE]...
-//           [--digest] [--lock FILE] [--exit-in-copydata]
+//           [--digest] [--exit-in-copydata] [--freeze MS]
+//           [--freeze-in-copydata MS] [--slow-in-copydata MS]
 
 #include <windows.h>
 
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "../common/ToolText.h"
+#include "platform/win32/ScopedWin.h"
 
 namespace {
 
@@ -25,6 +27,9 @@ using vek::tools::Decimal;
 using vek::tools::Print;
 using vek::tools::ReadWholeFile;
 using vek::tools::Utf8;
+using vek::win32::NullIfInvalid;
+using vek::win32::ScopedHandle;
+using vek::win32::ScopedView;
 
 struct RawMapping {
     std::wstring name;
@@ -39,15 +44,17 @@ struct Options {
     std::wstring title = L"VEK stand-in host";
     DWORD quitAfterMs = 0;
     bool untilStdinCloses = false;
-    bool digest = false;          // large requests: record a digest, not every byte
-    std::wstring lockPath;        // a file held open, shared with nobody
-    bool exitInCopyData = false;  // die while the sender waits for the first request
+    bool digest = false;           // large requests: record a digest, not every byte
+    bool exitInCopyData = false;   // die while the sender waits for the first request
+    DWORD freezeMs = 0;            // stop taking messages this long, once ready
+    DWORD freezeInCopyDataMs = 0;  // ... or while handling a request
+    DWORD slowInCopyDataMs = 0;    // take this long over a request, taking messages meanwhile
 };
 
 Options g_options;
 HWND g_window = nullptr;
 // The published mappings live as long as the host.
-std::vector<HANDLE> g_mappings;
+std::vector<vek::win32::ScopedHandle> g_mappings;
 
 constexpr UINT_PTR kQuitTimer = 1;
 
@@ -87,6 +94,14 @@ void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
     if (g_options.exitInCopyData) {
         Record("EXITING");
         ExitProcess(3);
+    }
+    // A host that hangs, or one that is slow but goes on taking messages.
+    Sleep(g_options.freezeInCopyDataMs);
+    for (const ULONGLONG end = GetTickCount64() + g_options.slowInCopyDataMs;
+         GetTickCount64() < end;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
     }
     if (g_options.digest) return;
     std::string text = Utf8(vek::tools::FromCodePage(932, bytes));
@@ -150,14 +165,11 @@ DWORD WINAPI WatchStdin(void*) {
 bool WriteIni(const std::wstring& dir) {
     std::wstring path = dir + L"\\vek.ini";
     std::string content = HandleText(g_window) + "\r\n";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const ScopedHandle file(NullIfInvalid(CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
     DWORD written = 0;
-    BOOL ok =
-        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok != FALSE;
+    return file && WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()),
+                             &written, nullptr);
 }
 
 // What a host publishes: a 4-byte size, then entries of key, 0x01, value and
@@ -181,23 +193,20 @@ bool Publish(const std::wstring& name, const std::string& content) {
         Print("vekhost: nothing to publish under " + Utf8(name) + "\n");
         return false;
     }
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        static_cast<DWORD>(content.size()), name.c_str());
-    if (mapping == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+    ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                            static_cast<DWORD>(content.size()), name.c_str()));
+    if (!mapping || GetLastError() == ERROR_ALREADY_EXISTS) {
         Print("vekhost: could not publish " + Utf8(name) +
-              (mapping != nullptr ? ": another program already did" : "") + "\n");
-        if (mapping != nullptr) CloseHandle(mapping);
+              (mapping ? ": another program already did" : "") + "\n");
         return false;
     }
-    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
-    if (view == nullptr) {
-        CloseHandle(mapping);
+    const ScopedView view(MapViewOfFile(mapping.Get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (!view) {
         Print("vekhost: could not map " + Utf8(name) + "\n");
         return false;
     }
-    std::memcpy(view, content.data(), content.size());
-    UnmapViewOfFile(view);
-    g_mappings.push_back(mapping);
+    std::memcpy(const_cast<void*>(view.Get()), content.data(), content.size());
+    g_mappings.push_back(std::move(mapping));
     Record("PUBLISHED name=" + Utf8(name) +
            " bytes=" + Decimal(static_cast<long long>(content.size())));
     return true;
@@ -232,8 +241,11 @@ int Usage() {
         "  --quit-after MS       close after MS milliseconds\n"
         "  --until-stdin-closes  close when standard input reaches its end\n"
         "  --digest              record a digest of each request instead of its bytes\n"
-        "  --lock FILE           hold FILE open, shared with nobody, while running\n"
-        "  --exit-in-copydata    end the host while it handles the first request\n");
+        "  --exit-in-copydata    end the host while it handles the first request\n"
+        "  --freeze MS           once ready, take no messages for MS milliseconds (hang)\n"
+        "  --freeze-in-copydata MS   hang for MS milliseconds in each request\n"
+        "  --slow-in-copydata MS     take MS milliseconds over each request, still taking\n"
+        "                        messages (slow, but not hanging)\n");
     return 2;
 }
 
@@ -260,8 +272,13 @@ bool ParseOptions(int argc, wchar_t** argv) {
             g_options.untilStdinCloses = true;
         } else if (arg == L"--digest") {
             g_options.digest = true;
-        } else if (arg == L"--lock" && i + 1 < argc) {
-            g_options.lockPath = value();
+        } else if (arg == L"--freeze") {
+            g_options.freezeMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
+        } else if (arg == L"--freeze-in-copydata") {
+            g_options.freezeInCopyDataMs =
+                static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
+        } else if (arg == L"--slow-in-copydata") {
+            g_options.slowInCopyDataMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
         } else if (arg == L"--exit-in-copydata") {
             g_options.exitInCopyData = true;
         } else {
@@ -298,25 +315,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     DragAcceptFiles(g_window, TRUE);
     if (!PublishAll()) return 1;
-    HANDLE locked = INVALID_HANDLE_VALUE;
-    if (!g_options.lockPath.empty()) {
-        locked = CreateFileW(g_options.lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (locked == INVALID_HANDLE_VALUE) {
-            Print("vekhost: could not lock " + Utf8(g_options.lockPath) + "\n");
-            return 1;
-        }
-        Record("LOCKED");
-    }
     if (g_options.quitAfterMs != 0) SetTimer(g_window, kQuitTimer, g_options.quitAfterMs, nullptr);
-    if (g_options.untilStdinCloses) {
-        HANDLE thread = CreateThread(nullptr, 0, WatchStdin, nullptr, 0, nullptr);
-        if (thread != nullptr) CloseHandle(thread);
-    }
+    if (g_options.untilStdinCloses)
+        ScopedHandle(CreateThread(nullptr, 0, WatchStdin, nullptr, 0, nullptr));
 
     Record("READY hwnd=" + HandleText(g_window) + " acp=" + Decimal(GetACP()));
     Print("vekhost: window " + HandleText(g_window) + " is waiting for requests (code page " +
           Decimal(GetACP()) + ")\nREADY " + HandleText(g_window) + "\n");
+    Sleep(g_options.freezeMs);
 
     MSG msg;
     BOOL got = 0;
@@ -325,7 +331,6 @@ int wmain(int argc, wchar_t** argv) {
         DispatchMessageW(&msg);
     }
     if (got < 0) Record("GETMESSAGE-FAILED error=" + Decimal(GetLastError()));
-    if (locked != INVALID_HANDLE_VALUE) CloseHandle(locked);
     Record("QUIT");
     return 0;
 }
