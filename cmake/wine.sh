@@ -17,6 +17,9 @@ mkdir -p "$(dirname "$prefix")"
     fi
     if [ ! -f "$prefix/system.reg" ]; then
         wineboot -i >/dev/null 2>&1 || true
+        # Windows not managed by a window manager go away at once; with none
+        # there, a managed window with a caption lingers for seconds.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
         wineserver -w
     fi
 ) 9>"$prefix.lock"

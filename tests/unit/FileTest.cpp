@@ -128,53 +128,42 @@ TEST(FileLinesTest, ShiftJisWhateverTheSystemCodePage) {
     }
 }
 
-// Counts the bytes the builder decodes.
-struct CountingPlatform : FakePlatform {
-    void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override {
-        decoded += bytes.size();
-        FakePlatform::AppendDecoded(cp, bytes, out);
-    }
-    mutable std::size_t decoded = 0;
-};
-
 TEST(FileLinesTest, LinesPastTheSelectionAreOnlyCounted) {
-    CountingPlatform platform;
+    FakePlatform fake;
     std::string lines;
     for (int i = 0; i < 5000; ++i) lines += "line " + std::to_string(i) + "\r\n";
-    platform.AddFile(u"many.txt", lines);
-    EXPECT_EQ(References(BuildFileRequest(platform, u"FILE#many.txt/10-11")),
+    fake.AddFile(u"many.txt", lines);
+    EXPECT_EQ(References(BuildFileRequest(fake, u"FILE#many.txt/10-11")),
               u"many.txt|10|11|line 10\\nline 11\\n|5000");
-    EXPECT_EQ(platform.decoded, std::strlen("line 10line 11"));
+    EXPECT_EQ(fake.decodedBytes, std::strlen("line 10line 11"));
 }
 
-// A file of CRs made up as it is read, so that the line count meets the
-// signed 32-bit limit without the memory.
+// A file of CRs made up as it is read: the line count meets the signed
+// 32-bit limit without the memory.
 struct CrPlatform : FakePlatform {
     struct Crs : InputFile {
         std::uint64_t left;
         std::size_t Read(std::span<char> buffer) override {
             const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), left));
-            std::memset(buffer.data(), '\r', n);
             left -= n;
-            return n;
+            return std::memset(buffer.data(), '\r', n), n;
         }
     };
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view) override {
-        auto crs = std::make_unique<Crs>();
-        crs->left = count;
-        return crs;
+        auto input = std::make_unique<Crs>();
+        input->left = crs;
+        return input;
     }
-    std::uint64_t count = 0;
+    std::uint64_t crs = 2147483647;
 };
 
 TEST(FileLinesTest, LineCountUpToTheSigned32BitLimitAndAnOverflowBeyond) {
-    CrPlatform platform;
-    platform.AddFile(u"huge.txt");
-    platform.count = 2147483647;
-    EXPECT_EQ(References(BuildFileRequest(platform, u"FILE#huge.txt/0-1")),
+    CrPlatform fake;
+    fake.AddFile(u"huge.txt");
+    EXPECT_EQ(References(BuildFileRequest(fake, u"FILE#huge.txt/0-1")),
               u"huge.txt|0|1|\\n\\n|2147483647");
-    platform.count = 2147483648;
-    EXPECT_EQ(ReportOf([&] { BuildFileRequest(platform, u"FILE#huge.txt/0-1"); }),
+    fake.crs += 1;
+    EXPECT_EQ(ReportOf([&] { BuildFileRequest(fake, u"FILE#huge.txt/0-1"); }),
               "FILE: Overflow: 'huge.txt' has more than 2147483647 lines to count");
 }
 

@@ -1,0 +1,227 @@
+// The real vek.exe of every build under test, for what only shows with the
+// real program on a real desktop. CodePageEndToEnd holds what depends on the
+// system's code page, EndToEnd the rest.
+
+#include <cmath>
+#include <regex>
+#include <sstream>
+
+#include "Harness.h"
+
+namespace vek::test {
+namespace {
+
+std::wstring Closing(HWND own, bool notification) {  // a request's last lines; own sent it
+    return L"\r\nHWnd:" + std::wstring(Id(own) < 0 ? L"" : L" ") + std::to_wstring(Id(own)) +
+           (notification ? L"\r\nSecurityLevel: local" : L"") + L"\r\nCharset: Shift_JIS";
+}
+
+std::vector<fs::path> Exes() {  // VEK_TEST_EXES, ';' between paths, else the one beside this
+    std::wstringstream list(_wgetenv(L"VEK_TEST_EXES") ? _wgetenv(L"VEK_TEST_EXES") : L"");
+    std::vector<fs::path> exes;
+    for (std::wstring exe; std::getline(list, exe, L';');) {
+        if (!exe.empty()) exes.push_back(fs::absolute(fs::path(exe).make_preferred()));
+    }
+    return exes.empty() ? std::vector{Beside(L"vek.exe")} : exes;
+}
+
+class EndToEnd : public testing::TestWithParam<fs::path> {
+protected:
+    RunResult Vek(const std::wstring& args, const Act& act = {}) {
+        return RunExe(GetParam(), dir.dir, args, act);
+    }
+    void Target(const std::string& value) { WriteFile(dir / L"vek.ini", value + "\r\n"); }
+    // The exit code, and one message box captioned "VEK" whose text matches
+    // pattern (no box for none); a failure's report on standard error too.
+    static void Expect(const RunResult& run, DWORD exitCode, const std::wstring& pattern = L"") {
+        EXPECT_EQ(run.exitCode, exitCode);
+        ASSERT_EQ(run.boxes.size(), pattern.empty() ? 0u : 1u);
+        if (pattern.empty()) return;
+        EXPECT_EQ(run.boxes[0].first, L"VEK");
+        EXPECT_TRUE(std::regex_search(run.boxes[0].second, std::wregex(pattern)))
+            << run.boxes[0].second;
+        EXPECT_EQ(run.err,
+                  exitCode ? Bytes(CP_UTF8, L"VEK: " + run.boxes[0].second + L"\r\n") : "");
+    }
+    Scratch dir;
+    Host host;
+};
+class CodePageEndToEnd : public EndToEnd {};
+
+TEST_P(CodePageEndToEnd, EachCommandDeliversShiftJisExactlyAndInitWritesTheCodePageOrRefuses) {
+    Expect(Vek(L"INIT#" + std::wstring(host.id.begin(), host.id.end())), 0);
+    EXPECT_EQ(ReadFile(dir / L"vek.ini"), host.id + "\r\n");
+    // ソ表能 end in the byte 0x5C; ① and 髙 are NEC and IBM extensions.
+    WriteFile(dir / L"jp.txt", Bytes(932, L"ソ表能\r\n①髙 ｶﾀｶﾅ\r\n"));
+    std::wstring script(10000, L'あ');  // and ASCII, to a command line of 32,000 characters
+    script.append(32000 - 8 - GetParam().wstring().size() - script.size(), L'a');
+    const std::wstring cases[][2] = {
+        {L"On日本語#参照～#ｶﾀｶﾅ",
+         L"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: On日本語\r\n"
+         L"Reference0: 参照～\r\nReference1: ｶﾀｶﾅ"},
+        {L"SEND#" + script, L"SEND SSTP/1.0\r\nSender: VEK\r\nScript: " + script},
+        {L"FILE#jp.txt",
+         L"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\nReference0: jp.txt\r\n"
+         L"Reference1: 0\r\nReference2: 1024\r\nReference3: ソ表能\\n①髙 ｶﾀｶﾅ\\n\r\n"
+         L"Reference4: 2"}};
+    for (const auto& [command, opening] : cases) {
+        Expect(Vek(command), 0);
+        ASSERT_FALSE(host.got.empty());
+        const auto& [sender, dwData, bytes] = host.got.back();
+        EXPECT_EQ(bytes, Bytes(932, opening + Closing(sender, opening[0] == L'N')));
+        EXPECT_EQ(dwData, 9801u);
+    }
+    EXPECT_EQ(host.got.size(), 3u);
+    Expect(Vek(L"DROP#jp.txt"), 0);
+    ASSERT_EQ(host.drops.size(), 1u);
+    EXPECT_TRUE(host.drops[0].empty() || host.drops[0] == (dir / L"jp.txt").wstring());
+    const bool japanese = GetACP() == 932;
+    Expect(Vek(L"INIT#４２日本"), japanese ? 0 : 1, japanese ? L"" : L"'４２日本'");
+    EXPECT_EQ(ReadFile(dir / L"vek.ini"),
+              japanese ? Bytes(932, L"４２日本\r\n") : host.id + "\r\n");
+}
+
+TEST_P(EndToEnd, WithoutVekIniTheHostIsFoundInSharedMemoryEnbryoBeforeSakura) {
+    const Host sakura;
+    const auto memory = [](const Host& h) {  // a 4-byte size, then key, 0x01, value, CR LF
+        const std::string entries = "vek.hwnd\x01" + h.id + "\r\n";
+        return char(4 + entries.size()) + std::string(3, '\0') + entries;
+    };
+    const Mapping published[] = {{L"Sakura", memory(sakura)}, {L"enbryo", memory(host)}};
+    Expect(Vek(L"OnLookup"), 0);
+    EXPECT_EQ(std::tuple(host.got.size(), sakura.got.size()), std::tuple(1u, 0u));
+}
+
+TEST_P(EndToEnd, MessageBoxesShowTheRequestForMinusOneAndReportFailures) {
+    WriteFile(dir / L"held.txt", "x\r\n");  // held by this process, shared with nobody
+    const HANDLE held =
+        CreateFileW((dir / L"held.txt").c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+    const std::tuple<std::string, const wchar_t*, DWORD, const wchar_t*> cases[] = {
+        {"-1", L"OnX#a", 0,
+         L"^NOTIFY SSTP/1\\.0\r\nSender: VEK\r\nEvent: OnX\r\nReference0: a\r\n"
+         L"HWnd: ?-?\\d+\r\nSecurityLevel: local\r\nCharset: Shift_JIS$"},
+        {host.id, L"FILE#held.txt", 1, L"'held\\.txt'"}};
+    for (const auto& [target, command, exitCode, pattern] : cases) {
+        Target(target);
+        Expect(Vek(command), exitCode, pattern);
+    }
+    CloseHandle(held);
+    EXPECT_TRUE(host.got.empty());
+}
+
+TEST_P(EndToEnd, InitInAReadOnlyDirectoryFailsAndKeepsVekIni) {
+    const wchar_t* readOnly = _wgetenv(L"VEK_TEST_READONLY_DIR");
+    const fs::path where = fs::absolute(fs::path(readOnly ? readOnly : L"").make_preferred());
+    if (!readOnly || !fs::exists(where))
+        GTEST_SKIP() << "no read-only directory (VEK_TEST_READONLY_DIR)";
+    const auto entries = [&] { return std::distance(fs::directory_iterator(where), {}); };
+    const auto before = entries();
+    Expect(RunExe(GetParam(), where, L"INIT#1234"), 1, L"vek\\.ini");
+    EXPECT_EQ(ReadFile(where / L"vek.ini"), "42\r\n");
+    EXPECT_EQ(entries(), before);
+}
+
+// A host in a process of its own that ends or hangs while it handles the
+// request, has hung before it, or takes its time but goes on taking messages.
+TEST(HostEndToEnd, HostsThatEndOrHangAreReportedAndSlowOnesWaitedFor) {
+    const std::tuple<const wchar_t*, bool, DWORD, const wchar_t*, ULONGLONG, ULONGLONG> cases[] = {
+        {L"--exit-in-copydata", false, 1,
+         L"^System error: the request \\(\\d+ bytes\\) was not taken by window ", 0, 5000},
+        {L"--freeze 20000", true, 1,
+         L"^System error: the host window \\d+ is not responding: the request \\(\\d+ bytes\\) may "
+         L"not "
+         L"have been taken$",
+         0, 2000},
+        {L"--freeze-in-copydata 20000", false, 1, L"is not responding", 4500, 12000},
+        {L"--slow-in-copydata 7000", false, 0, L"", 6900, 12000}};
+    for (const auto& [option, hungFirst, exitCode, report, atLeast, atMost] : cases) {
+        Scratch dir;
+        RunResult run;
+        ULONGLONG took = 0;
+        const std::wstring host = option + (L" --ini \"" + dir.dir.wstring() + L"\"");
+        RunExe(Beside(L"vekhost.exe"), dir.dir, host, [&](HWND, ULONGLONG) {
+            const std::string ini = ReadFile(dir / L"vek.ini");
+            if (!ini.ends_with("\r\n") || (hungFirst && !IsHungAppWindow(HWND(INT_PTR(stoi(ini))))))
+                return false;
+            took = GetTickCount64();
+            run = RunExe(Exes().front(), dir.dir, L"OnHost");
+            took = GetTickCount64() - took;
+            return true;
+        });
+        EXPECT_EQ(run.exitCode, exitCode) << option;
+        EXPECT_TRUE(took >= atLeast && took <= atMost) << option << ": " << took << " ms";
+        EXPECT_EQ(run.boxes.size(), *report ? 1u : 0u) << option;
+        for (const auto& [caption, text] : run.boxes)
+            EXPECT_TRUE(std::regex_search(text, std::wregex(report))) << text;
+    }
+}
+
+TEST_P(EndToEnd, NotReadyBalloonSitsBottomLeftGrowsByLinesStaysBehindAndEndsOnTime) {
+    const HWND user =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 600, 100, 200, 100, 0, 0, 0, 0);
+    SetForegroundWindow(user);
+    const RunResult run = Vek(L"SEND#a\\cb");
+    DestroyWindow(user);
+    ASSERT_FALSE(run.samples.empty());
+    const auto& [shown, own, first, foreground0] = run.samples[0];
+    const double px = kScreenDpi / 1440.0, bottom = GetSystemMetrics(SM_CYSCREEN) - 500 * px;
+    const int margin = int(std::lround(120 * px)), line = first.bottom - first.top - margin;
+    std::vector<int> lines;
+    for (const auto& [t, hwnd, rect, foreground] : run.samples) {
+        const int height = rect.bottom - rect.top - margin;
+        EXPECT_TRUE(!foreground && height % line == 0 && std::abs(rect.left - 500 * px) <= 1 &&
+                    std::abs(rect.bottom - bottom) <= 1)
+            << t << " ms: " << rect.left << "," << rect.bottom << " " << height << foreground;
+        if (lines.empty() || lines.back() != height / line) lines.push_back(height / line);
+    }
+    // The report, "SEND SSTP/1.0", "Sender: VEK", "Script: a"; cleared; "b", the closing lines.
+    EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 1, 2, 3}));
+    // A 50 ms tick for each character or tag, and 81 more; Wine's timers may fire late.
+    const std::wstring text =
+        L"Object Platform is not ready!!\\nSEND SSTP/1.0\r\nSender: VEK\r\n"
+        L"Script: a\\cb" +
+        Closing(own, false);
+    const double ms = double(text.size() - 2 + 81) * 50, lifetime = double(run.ended - shown);
+    EXPECT_GE(lifetime, ms * 0.95 - 60);
+    EXPECT_LE(lifetime, ms * 2 + 3000);
+}
+
+TEST_P(EndToEnd, UsageBalloonEndsAtOnceOnADoubleClick) {
+    ULONGLONG clicked = 0;
+    const RunResult run = Vek(L"/?", [&](HWND shown, ULONGLONG shownFor) {
+        RECT at{};
+        if (clicked != 0 || shownFor < 500 || !GetWindowRect(shown, &at)) return false;
+        SetCursorPos((at.left + at.right) / 2, (at.top + at.bottom) / 2);
+        INPUT clicks[4] = {{INPUT_MOUSE}, {INPUT_MOUSE}, {INPUT_MOUSE}, {INPUT_MOUSE}};
+        for (int i = 0; i < 4; ++i)
+            clicks[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+        clicked = SendInput(4, clicks, sizeof(INPUT)) == 4 ? GetTickCount64() : 0;
+        return false;
+    });
+    Expect(run, 0);
+    ASSERT_NE(clicked, 0u);
+    EXPECT_LT(GetTickCount64() - clicked, 1000u);  // the usage text plays for some 20 s
+}
+
+TEST_P(EndToEnd, TestPointShowsItsOwnHandleUntilClosed) {
+    std::wstring caption;  // once it has been up for a second
+    const RunResult run = Vek(L"TestPoint", [&](HWND shown, ULONGLONG shownFor) {
+        if (caption.empty() && shownFor >= 1000) caption = WindowText(shown);
+        if (!caption.empty()) PostMessageW(shown, WM_CLOSE, 0, 0);
+        return false;
+    });
+    Expect(run, 0);
+    const auto& [t, hwnd, rect, foreground] = run.samples.back();
+    const double px = kScreenDpi / 1440.0;
+    EXPECT_EQ(caption, std::to_wstring(Id(hwnd)));
+    EXPECT_NEAR(rect.left, 1500 * px, 1);
+    EXPECT_NEAR(rect.top, 1500 * px, 1);
+    EXPECT_NEAR(rect.bottom - rect.top, 1900 * px, 1);
+    EXPECT_GE(rect.right - rect.left, std::floor(180 * px));
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, testing::ValuesIn(Exes()));
+INSTANTIATE_TEST_SUITE_P(Builds, CodePageEndToEnd, testing::ValuesIn(Exes()));
+
+}  // namespace
+}  // namespace vek::test

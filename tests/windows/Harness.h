@@ -1,0 +1,174 @@
+#pragma once
+// What every Windows test uses: text in a code page, files, scratch
+// directories, host memory and a host window of this process, and runs of
+// vek.exe (or the stand-in host) whose windows it watches and answers.
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+
+namespace vek::test {
+
+namespace fs = std::filesystem;
+
+inline const bool kDpiAware = SetProcessDPIAware();  // rectangles in physical pixels
+inline const int kScreenDpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
+inline std::int32_t Id(HWND hwnd) {  // a handle as vek.exe writes it
+    return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
+}
+inline void Pump() {
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+}
+inline std::string Bytes(UINT codePage, std::wstring_view text) {
+    std::string out(text.size() * 4, '\0');
+    out.resize(WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), out.data(),
+                                   int(out.size()), nullptr, nullptr));
+    return out;
+}
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+inline void WriteFile(const fs::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+inline std::wstring WindowText(HWND hwnd) {
+    std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
+    return text.substr(0, GetWindowTextW(hwnd, text.data(), int(text.size())));
+}
+inline fs::path Beside(const wchar_t* name) {  // beside this program
+    wchar_t self[MAX_PATH];
+    return fs::path(self, self + GetModuleFileNameW(nullptr, self, MAX_PATH))
+        .replace_filename(name);
+}
+inline fs::path Unique() {  // a new path in the temporary directory
+    static int count = 0;
+    return fs::temp_directory_path() /
+           ("vek-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(count++));
+}
+
+struct Scratch {  // a fresh directory, removed afterwards
+    fs::path dir = Unique();
+    std::error_code ignored;
+    Scratch() { fs::create_directories(dir); }
+    ~Scratch() { fs::remove_all(dir, ignored); }
+    fs::path operator/(const wchar_t* name) const { return dir / name; }
+};
+
+struct Mapping {  // named shared memory of this process, as a host publishes it
+    HANDLE handle;
+    Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0)
+        : handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags,
+                                    DWORD(size >> 32), DWORD(size ? size : bytes.size()),
+                                    name.c_str())) {
+        if (void* view = bytes.empty() ? nullptr : MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0))
+            UnmapViewOfFile(memcpy(view, bytes.data(), bytes.size()));
+    }
+    ~Mapping() { CloseHandle(handle); }
+};
+
+// A message-only window of this thread that records what it receives.
+struct Host {
+    std::vector<std::tuple<HWND, ULONG_PTR, std::string>> got;  // sender, dwData, bytes
+    std::vector<std::wstring> drops;  // a path, empty where Wine keeps another process's block
+    HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    std::string id = std::to_string(Id(hwnd));
+    Host() {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(this));
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(Receive));
+    }
+    ~Host() { DestroyWindow(hwnd); }
+    static LRESULT CALLBACK Receive(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto& self = *reinterpret_cast<Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (message == WM_COPYDATA) {
+            const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            self.got.emplace_back(HWND(wParam), data.dwData,
+                                  std::string(static_cast<const char*>(data.lpData), data.cbData));
+            return TRUE;
+        }
+        if (message != WM_DROPFILES) return DefWindowProcW(hwnd, message, wParam, lParam);
+        std::wstring path(DragQueryFileW(HDROP(wParam), 0, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(HDROP(wParam), 0, path.data(), UINT(path.size())));
+        self.drops.push_back(path);
+        DragFinish(HDROP(wParam));
+        return 0;
+    }
+};
+
+struct RunResult {
+    DWORD exitCode = STILL_ACTIVE;
+    ULONGLONG ended = 0;                                       // ms after the start
+    std::vector<std::pair<std::wstring, std::wstring>> boxes;  // caption and text, each answered
+    // Every 20 ms, each visible window but a message box: when (ms after the
+    // start), which, where, and whether one of the run had the foreground.
+    std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
+    std::string err;  // standard error
+};
+// Called every 20 ms with the run's window seen last (or none) and how long
+// its windows have shown; true ends the run there and then.
+using Act = std::function<bool(HWND shown, ULONGLONG shownFor)>;
+
+// Runs `"exe" args` in cwd until it ends, pumping this thread's messages,
+// answering message boxes and sampling other windows; ends it after 30 s.
+inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wstring& args,
+                        const Act& act = {}) {
+    const fs::path err = Unique();
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    STARTUPINFOW si{sizeof si};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
+    std::wstring line = L"\"" + exe.wstring() + L"\" " + args;
+    PROCESS_INFORMATION pi{};
+    EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(), &si, &pi));
+    CloseHandle(si.hStdError);
+    RunResult run;
+    std::set<HWND> answered;
+    HWND shown = nullptr;
+    for (const ULONGLONG start = GetTickCount64(); pi.hProcess && run.ended < 30000;) {
+        const DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 20, QS_ALLINPUT);
+        Pump();  // what it sent or posted
+        run.ended = GetTickCount64() - start;
+        if (wait == WAIT_OBJECT_0) break;
+        DWORD owner = 0, foreground = 0;
+        GetWindowThreadProcessId(GetForegroundWindow(), &foreground);
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr;) {
+            wchar_t name[8] = {};
+            GetWindowThreadProcessId(w, &owner);
+            if (owner != pi.dwProcessId || !IsWindowVisible(w) || !GetClassNameW(w, name, 8))
+                continue;
+            if (std::wstring_view(name) != L"#32770") {
+                RECT rect{};
+                GetWindowRect(w, &rect);
+                run.samples.emplace_back(run.ended, w, rect, foreground == pi.dwProcessId);
+                shown = w;
+            } else if (answered.insert(w).second) {
+                std::wstring text;
+                for (HWND c = nullptr; text.empty() && (c = FindWindowExW(w, c, L"Static", 0));)
+                    text = WindowText(c);
+                run.boxes.push_back({WindowText(w), text});
+                PostMessageW(w, WM_COMMAND, IDOK, 0);
+            }
+        }
+        if (act && act(shown, shown ? run.ended - std::get<0>(run.samples[0]) : 0)) {
+            TerminateProcess(pi.hProcess, 0);
+            break;
+        }
+    }
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &run.exitCode) && run.exitCode != STILL_ACTIVE)
+        << exe << " " << args << " overstayed 30 s";
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    run.err = ReadFile(err);
+    DeleteFileW(err.c_str());
+    return run;
+}
+
+}  // namespace vek::test
