@@ -81,7 +81,8 @@ std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     if (it == files_.end() || it->second.directory || it->second.locked) {
         throw RuntimeFailure(FailureKind::FileError, u"Could not open " + Quoted(path));
     }
-    return std::make_unique<MemoryInput>(it->second.bytes, readBlockLimit ? readBlockLimit : SIZE_MAX);
+    return std::make_unique<MemoryInput>(it->second.bytes,
+                                         readBlockLimit ? readBlockLimit : SIZE_MAX);
 }
 
 void FakePlatform::ReplaceFileContent(std::u16string_view path, std::string_view bytes) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "FakePlatform.h"
 #include "text/Failure.h"
@@ -25,14 +24,6 @@ std::string ReportOf(F&& f) {
         return Utf8(failure.Report());
     }
     return "no failure";
-}
-
-// Lines joined as requests join them: CR LF between, none after the last.
-inline std::u16string JoinCrLf(const std::vector<std::u16string>& lines) {
-    std::u16string joined;
-    for (const std::u16string& line : lines)
-        joined += (&line == lines.data() ? u"" : u"\r\n") + line;
-    return joined;
 }
 
 }  // namespace vek

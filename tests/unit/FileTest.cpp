@@ -1,5 +1,6 @@
-// The FILE command: the range, the name and the lines of the file, across
-// every way its bytes can be cut into read blocks.
+// The FILE command: the range, the name, and the lines of the file, read as
+// Shift_JIS whatever the system's code page, across every way its bytes can
+// be cut into read blocks.
 
 #include <cstring>
 
@@ -9,9 +10,14 @@
 namespace vek {
 namespace {
 
-// "name|start|end|lines|count" from the request's references 0 to 4.
-std::u16string References(const std::u16string& request) {
-    std::u16string refs;
+// "name|start|end|lines|count" from the request's references 0 to 4, or the report.
+std::u16string References(Platform& platform, std::u16string_view command) {
+    std::u16string refs, request;
+    try {
+        request = BuildFileRequest(platform, command);
+    } catch (const RuntimeFailure& failure) {
+        return failure.Report();
+    }
     for (int k = 0; k <= 4; ++k) {
         const std::u16string piece = u"\r\nReference" + PlainNumber(k) + u": ";
         const auto at = request.find(piece);
@@ -22,88 +28,71 @@ std::u16string References(const std::u16string& request) {
     return refs;
 }
 
-class FileTest : public ::testing::TestWithParam<std::size_t> {
+// A read block size, and a code page for the system.
+class FileTest : public ::testing::TestWithParam<std::pair<std::size_t, unsigned>> {
 protected:
-    FileTest() {
-        fake.readBlockLimit = GetParam();
-        fake.AddFile(u"a.txt", "one\r\ntwo\r\nthree\r\n");
-        fake.AddFile(u"my-list.txt", "a\rb\rc\rd");
-        fake.AddFile(u"PEN#a", "x");
-        fake.AddFile(u"hidden.txt", "x").hidden = true;
-        fake.AddFile(u"dir").directory = true;
-        fake.AddFile(u"held.txt", "x").locked = true;
-    }
-    std::u16string Refs(std::u16string_view command) {
-        try {
-            return References(BuildFileRequest(fake, command));
-        } catch (const RuntimeFailure& failure) {
-            return failure.Report();
-        }
-    }
+    FileTest() : fake(GetParam().second) { fake.readBlockLimit = GetParam().first; }
     FakePlatform fake;
 };
 
 TEST_P(FileTest, RangeNameAndFailures) {
+    fake.AddFile(u"a.txt", "one\r\ntwo\r\nthree\r\n");
+    fake.AddFile(u"my-list.txt", "a\rb\rc\rd");
+    fake.AddFile(u"PEN#a", "x");
+    fake.AddFile(u"hidden.txt", "x").hidden = true;
+    fake.AddFile(u"dir").directory = true;
+    fake.AddFile(u"held.txt", "x").locked = true;
     // clang-format off
     const std::pair<const char16_t*, const char16_t*> cases[] = {
-        {u"FILE#a.txt", u"a.txt|0|1024|one\\ntwo\\nthree\\n|3"},
-        {u"FILE#a.txt/1-1", u"a.txt|1|1|two\\n|3"}, {u"FILE#a.txt/1", u"a.txt|1|1024|two\\nthree\\n|3"},
-        {u"FILE#a.txt/5", u"a.txt|5|1024||3"}, {u"FILE#a.txt/2-", u"a.txt|2|0||3"},
-        {u"FILE#a.txt/-3", u"a.txt|0|3|one\\ntwo\\nthree\\n|3"}, {u"FILE#a.txt/-", u"a.txt|0|0|one\\n|3"},
-        {u"FILE#a.txt/ 1 - 2 ", u"a.txt|1|2|two\\nthree\\n|3"}, {u"FILE#a.txt/x-y", u"a.txt|0|0|one\\n|3"},
-        {u"FILE#a.txt/1abc-2x", u"a.txt|1|2|two\\nthree\\n|3"}, {u"FILE#a.txt/0.5-2.5", u"a.txt|0|2|one\\ntwo\\nthree\\n|3"},
-        {u"FILE#a.txt/1.5-1.5", u"a.txt|2|2|three\\n|3"}, {u"FILE#a.txt/&H1-&H1", u"a.txt|1|1|two\\n|3"},
-        {u"FILE#a.txt/-5-7", u"a.txt|0|5|one\\ntwo\\nthree\\n|3"}, {u"FILE#a.txt/0--1", u"a.txt|0|-1||3"},
-        {u"FILE#a.txt/2-1", u"a.txt|2|1||3"}, {u"FILE#a.txt/ 2 ", u"a.txt|2|1024|three\\n|3"},
-        {u"FILE#a.txt/1,0", u"a.txt|10|1024||3"}, {u"FILE#a.txt/2147483647", u"a.txt|2147483647|1024||3"},
+        {u"FILE#a.txt", u"a.txt|0|1024|one\\ntwo\\nthree\\n|3"}, {u"FILE#a.txt/1-1", u"a.txt|1|1|two\\n|3"},
+        {u"FILE#a.txt/1", u"a.txt|1|1024|two\\nthree\\n|3"}, {u"FILE#a.txt/5", u"a.txt|5|1024||3"},
+        {u"FILE#a.txt/2-", u"a.txt|2|0||3"}, {u"FILE#a.txt/-3", u"a.txt|0|3|one\\ntwo\\nthree\\n|3"},
+        {u"FILE#a.txt/-", u"a.txt|0|0|one\\n|3"}, {u"FILE#a.txt/ 1 - 2 ", u"a.txt|1|2|two\\nthree\\n|3"},
+        {u"FILE#a.txt/x-y", u"a.txt|0|0|one\\n|3"}, {u"FILE#a.txt/1abc-2x", u"a.txt|1|2|two\\nthree\\n|3"},
+        {u"FILE#a.txt/0.5-2.5", u"a.txt|0|2|one\\ntwo\\nthree\\n|3"}, {u"FILE#a.txt/1.5-1.5", u"a.txt|2|2|three\\n|3"},
+        {u"FILE#a.txt/&H1-&H1", u"a.txt|1|1|two\\n|3"}, {u"FILE#a.txt/-5-7", u"a.txt|0|5|one\\ntwo\\nthree\\n|3"},
+        {u"FILE#a.txt/0--1", u"a.txt|0|-1||3"}, {u"FILE#a.txt/2-1", u"a.txt|2|1||3"},
+        {u"FILE#a.txt/ 2 ", u"a.txt|2|1024|three\\n|3"}, {u"FILE#a.txt/1,0", u"a.txt|10|1024||3"},
+        {u"FILE#a.txt/2147483647", u"a.txt|2147483647|1024||3"}, {u"FILE#a.txt/0--2147483648", u"a.txt|0|-2147483648||3"},
         {u"FILE#a.txt/0-2147483647", u"a.txt|0|2147483647|one\\ntwo\\nthree\\n|3"},
-        {u"FILE#a.txt/0--2147483648", u"a.txt|0|-2147483648||3"},
         {u"FILE#my-list.txt/1-2", u"my-list.txt|1|2|b\\nc\\n|4"}, {u"FILE#  a.txt  /2-2", u"a.txt|2|2|three\\n|3"},
         {u"FILE a.txt/2-2", u"a.txt|2|2|three\\n|3"}, {u"FILEXa.txt/2-2", u"a.txt|2|2|three\\n|3"},
-        {u"FILEOPEN#a", u"PEN#a|0|1024|x\\n|1"},
-        {u"FILE#  b.txt /3-4", u"b.txt|3|4|File(  b.txt )NotFound"}, {u"FILE#", u"|0|1024|File()NotFound"},
-        {u"FILE#*.txt", u"*.txt|0|1024|File(*.txt)NotFound"}, {u"FILE#a.tx?", u"a.tx?|0|1024|File(a.tx?)NotFound"},
-        {u"FILE#dir", u"dir|0|1024|File(dir)NotFound"}, {u"FILE#hidden.txt", u"hidden.txt|0|1024|File(hidden.txt)NotFound"},
+        {u"FILEOPEN#a", u"PEN#a|0|1024|x\\n|1"}, {u"FILE#  b.txt /3-4", u"b.txt|3|4|File(  b.txt )NotFound"},
+        {u"FILE#", u"|0|1024|File()NotFound"}, {u"FILE#*.txt", u"*.txt|0|1024|File(*.txt)NotFound"},
+        {u"FILE#a.tx?", u"a.tx?|0|1024|File(a.tx?)NotFound"}, {u"FILE#dir", u"dir|0|1024|File(dir)NotFound"},
+        {u"FILE#hidden.txt", u"hidden.txt|0|1024|File(hidden.txt)NotFound"},
         {u"FILE", u"FILE: Invalid procedure call or argument: 'FILE' names no file: the name follows the 5th "
                   u"character, as in FILE#name/start-end"},
         {u"FILE/1-2", u"FILE: Invalid procedure call or argument: 'FILE/1-2' names no file: the name follows the "
                       u"5th character, as in FILE#name/start-end"},
         {u"FILE#a/", u"FILE: the start line after the \"/\" in 'FILE#a/': Type mismatch: '' is not a number"},
         {u"FILE#a/1 2", u"FILE: the start line after the \"/\" in 'FILE#a/1 2': Type mismatch: '1 2' is not a number"},
-        {u"FILE#a/2147483648", u"FILE: the start line after the \"/\" in 'FILE#a/2147483648': Overflow: "
-                               u"'2147483648' is outside the signed 32-bit range"},
-        {u"FILE#a/3e9-1", u"FILE: the start line before the \"-\" in 'FILE#a/3e9-1': Overflow: '3e9' is outside "
-                          u"the signed 32-bit range"},
+        {u"FILE#a/2147483648", u"FILE: the start line after the \"/\" in 'FILE#a/2147483648': Overflow: '2147483648' is "
+                               u"outside the signed 32-bit range"},
+        {u"FILE#a/3e9-1", u"FILE: the start line before the \"-\" in 'FILE#a/3e9-1': Overflow: '3e9' is outside the "
+                          u"signed 32-bit range"},
         {u"FILE#a/0-99999999999", u"FILE: the end line after the \"-\" in 'FILE#a/0-99999999999': Overflow: "
                                   u"'99999999999' is outside the signed 32-bit range"},
-        {u"FILE#held.txt", u"FILE: File error: Could not open 'held.txt'"},
-    };
+        {u"FILE#held.txt", u"FILE: File error: Could not open 'held.txt'"}};
     // clang-format on
-    for (const auto& [command, refs] : cases) EXPECT_EQ(Refs(command), refs) << Utf8(command);
+    for (const auto& [command, refs] : cases) EXPECT_EQ(References(fake, command), refs);
 }
 
 TEST_P(FileTest, LineEndsAreCrOrCrLfAndALoneLfStaysInTheLine) {
+    // clang-format off
     const std::pair<std::string, std::vector<std::u16string>> files[] = {
-        {"", {}},
-        {"one\rtwo\rthree", {u"one", u"two", u"three"}},
-        {"one\ntwo\nthree\n", {u"one\ntwo\nthree\n"}},
-        {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}},
-        {"\r", {u""}},
-        {"\n", {u"\n"}},
-        {"a\r\n\nb\r\n", {u"a", u"\nb"}},
-        {"a\n\rb", {u"a\n", u"b"}},
-        {"\r\r\n\n", {u"", u"", u"\n"}},
+        {"", {}}, {"one\rtwo\rthree", {u"one", u"two", u"three"}}, {"one\ntwo\nthree\n", {u"one\ntwo\nthree\n"}},
+        {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}}, {"\r", {u""}}, {"\n", {u"\n"}},
+        {"a\r\n\nb\r\n", {u"a", u"\nb"}}, {"a\n\rb", {u"a\n", u"b"}}, {"\r\r\n\n", {u"", u"", u"\n"}},
         {" \ta b \t\r\n", {u" \ta b \t"}},
-        {"\x93\xfa\x96\x7b\r\n\x83\x5c\\\x82\r\xb6\x81\x60\x81",
-         {u"日本", u"ソ\\・", u"ｶ\uff5e・"}},
-        {std::string(kFileReadBlock * 2 + 3, 'x') + "\ry",
-         {std::u16string(kFileReadBlock * 2 + 3, 'x'), u"y"}},
-    };
-    // Ranges that end inside the file, past it and before it, so that lines
-    // are both selected and merely counted.
+        // 0x5C trail bytes, NEC and IBM extensions, katakana; lead bytes cut off by a line end or the file's end
+        {"\x83\x5c\x95\x5c\\\x87\x40\xfb\xfc\r\n\x82\r\xb6\xc0\x81\x60\x81", {u"ソ表\\①髙", u"・", u"ｶﾀ\uff5e・"}},
+        {std::string(kFileReadBlock * 2 + 3, 'x') + "\ry", {std::u16string(kFileReadBlock * 2 + 3, 'x'), u"y"}}};
+    // Ranges that end inside the file, past it and before it: lines both selected and only counted.
     const std::tuple<const char16_t*, int, int> ranges[] = {
-        {u"", 0, 1024},   {u"/0-0", 0, 0}, {u"/1-1", 1, 1},  {u"/2-2", 2, 2},
-        {u"/1", 1, 1024}, {u"/1-0", 1, 0}, {u"/0--1", 0, -1}};
+        {u"", 0, 1024}, {u"/0-0", 0, 0}, {u"/1-1", 1, 1}, {u"/2-2", 2, 2}, {u"/1", 1, 1024}, {u"/1-0", 1, 0},
+        {u"/0--1", 0, -1}};
+    // clang-format on
     for (const auto& [bytes, lines] : files) {
         fake.AddFile(u"f.txt", bytes);
         for (const auto& [range, start, end] : ranges) {
@@ -112,34 +101,28 @@ TEST_P(FileTest, LineEndsAreCrOrCrLfAndALoneLfStaysInTheLine) {
             for (int i = start; i <= end && i < std::ssize(lines); ++i)
                 expected += lines[i] + u"\\n";
             expected += u"|" + PlainNumber(std::ssize(lines));
-            EXPECT_EQ(Refs(u"FILE#f.txt" + std::u16string(range)), expected) << bytes.substr(0, 9);
+            EXPECT_EQ(References(fake, u"FILE#f.txt" + std::u16string(range)), expected);
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockSizes, FileTest, ::testing::Values(0, 1, 2, 3, 5, 4096));
-
-TEST(FileLinesTest, ShiftJisWhateverTheSystemCodePage) {
-    for (unsigned cp : {1252u, 65001u}) {
-        FakePlatform system(cp);
-        system.AddFile(u"j.txt", "\x83\x5c\x95\x5c\x94\x5c \x81\x60\x87\x40\xfb\xfc\xb6\xc0\xc5");
-        EXPECT_EQ(References(BuildFileRequest(system, u"FILE#j.txt")),
-                  u"j.txt|0|1024|ソ表能 \uff5e①髙ｶﾀﾅ\\n|1");
-    }
-}
+INSTANTIATE_TEST_SUITE_P(BlockSizesAndCodePages, FileTest,
+                         ::testing::Values(std::pair(0, 932), std::pair(1, 1252),
+                                           std::pair(2, 65001), std::pair(3, 932),
+                                           std::pair(5, 932), std::pair(4096, 932)));
 
 TEST(FileLinesTest, LinesPastTheSelectionAreOnlyCounted) {
     FakePlatform fake;
     std::string lines;
     for (int i = 0; i < 5000; ++i) lines += "line " + std::to_string(i) + "\r\n";
     fake.AddFile(u"many.txt", lines);
-    EXPECT_EQ(References(BuildFileRequest(fake, u"FILE#many.txt/10-11")),
+    EXPECT_EQ(References(fake, u"FILE#many.txt/10-11"),
               u"many.txt|10|11|line 10\\nline 11\\n|5000");
     EXPECT_EQ(fake.decodedBytes, std::strlen("line 10line 11"));
 }
 
-// A file of CRs made up as it is read: the line count meets the signed
-// 32-bit limit without the memory.
+// A file of CRs made up as it is read: the line count meets the signed 32-bit
+// limit without the memory.
 struct CrPlatform : FakePlatform {
     struct Crs : InputFile {
         std::uint64_t left;
@@ -160,11 +143,10 @@ struct CrPlatform : FakePlatform {
 TEST(FileLinesTest, LineCountUpToTheSigned32BitLimitAndAnOverflowBeyond) {
     CrPlatform fake;
     fake.AddFile(u"huge.txt");
-    EXPECT_EQ(References(BuildFileRequest(fake, u"FILE#huge.txt/0-1")),
-              u"huge.txt|0|1|\\n\\n|2147483647");
+    EXPECT_EQ(References(fake, u"FILE#huge.txt/0-1"), u"huge.txt|0|1|\\n\\n|2147483647");
     fake.crs += 1;
-    EXPECT_EQ(ReportOf([&] { BuildFileRequest(fake, u"FILE#huge.txt/0-1"); }),
-              "FILE: Overflow: 'huge.txt' has more than 2147483647 lines to count");
+    EXPECT_EQ(References(fake, u"FILE#huge.txt/0-1"),
+              u"FILE: Overflow: 'huge.txt' has more than 2147483647 lines to count");
 }
 
 }  // namespace

@@ -53,7 +53,9 @@ TEST_P(CodePageEndToEnd, EachCommandDeliversShiftJisExactlyAndInitWritesTheCodeP
     EXPECT_EQ(ReadFile(dir / L"vek.ini"), host.id + "\r\n");
     // ソ表能 end in the byte 0x5C; ① and 髙 are NEC and IBM extensions.
     WriteFile(dir / L"jp.txt", Bytes(932, L"ソ表能\r\n①髙 ｶﾀｶﾅ\r\n"));
-    std::wstring script(10000, L'あ');  // and ASCII, to a command line of 32,000 characters
+    // No look-alike for what Shift_JIS lacks ("e" for é); and 10,000 あ and
+    // ASCII, to a command line of 32,000 characters.
+    std::wstring script = L"é" + std::wstring(10000, L'あ');
     script.append(32000 - 8 - GetParam().wstring().size() - script.size(), L'a');
     const std::wstring cases[][2] = {
         {L"On日本語#参照～#ｶﾀｶﾅ",

@@ -25,10 +25,11 @@ inline std::int32_t Id(HWND hwnd) {  // a handle as vek.exe writes it
 inline void Pump() {
     for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
 }
-inline std::string Bytes(UINT codePage, std::wstring_view text) {
+inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for what it lacks
     std::string out(text.size() * 4, '\0');
-    out.resize(WideCharToMultiByte(codePage, 0, text.data(), int(text.size()), out.data(),
-                                   int(out.size()), nullptr, nullptr));
+    out.resize(WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
+                                   text.data(), int(text.size()), out.data(), int(out.size()),
+                                   nullptr, nullptr));
     return out;
 }
 inline std::string ReadFile(const fs::path& path) {
@@ -63,12 +64,11 @@ struct Scratch {  // a fresh directory, removed afterwards
 
 struct Mapping {  // named shared memory of this process, as a host publishes it
     HANDLE handle;
-    Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0)
-        : handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags,
-                                    DWORD(size >> 32), DWORD(size ? size : bytes.size()),
-                                    name.c_str())) {
-        if (void* view = bytes.empty() ? nullptr : MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0))
-            UnmapViewOfFile(memcpy(view, bytes.data(), bytes.size()));
+    Mapping(const std::wstring& name, std::string_view bytes)
+        : handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                    DWORD(bytes.size()), name.c_str())) {
+        UnmapViewOfFile(
+            memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
     }
     ~Mapping() { CloseHandle(handle); }
 };

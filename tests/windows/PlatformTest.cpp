@@ -9,8 +9,6 @@
 namespace vek::test {
 namespace {
 
-using namespace std::string_literals;
-
 template <typename F>
 std::wstring Report(F&& f) {  // of the RuntimeFailure f throws
     try {
@@ -80,43 +78,6 @@ TEST(PlatformFiles, ReplacesTheWholeContentOrLeavesTheOldOne) {
     CloseHandle(held);
     EXPECT_EQ(ReadAll(platform, dir / L"vek.ini"), "-1\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), {}), 1);
-}
-
-TEST(PlatformCodec, ShiftJisWhateverTheAnsiCodePageAndNoLookAlikes) {
-    const std::tuple<CodePage, std::u16string, std::string, bool> cases[] = {
-        {CodePage::ShiftJis, u"日本語 ～①ｶﾅ", "\x93\xfa\x96\x7b\x8c\xea \x81\x60\x87\x40\xb6\xc5",
-         false},
-        {CodePage::ShiftJis, u"aé", "a?", true},  // not "ae"
-        {CodePage::Utf8, u"aé日", "a\xc3\xa9\xe6\x97\xa5", false},
-        {CodePage::Ansi, GetACP() == 932 ? u"é" : u"∞", "?", true}};  // not 'e' or '8'
-    win32::Win32Platform platform;
-    for (const auto& [cp, text, bytes, lossy] : cases) {
-        bool lost = !lossy;
-        EXPECT_EQ(platform.Encode(cp, text, &lost), bytes);
-        EXPECT_EQ(lost, lossy);
-        EXPECT_TRUE(lossy || platform.Decode(cp, bytes) == text);
-    }
-}
-
-TEST(PlatformHostMemory, TheFirst1024BytesAndZerosWhereNoneCanBeRead) {
-    win32::Win32Platform platform;
-    EXPECT_FALSE(platform.ReadHostMemory("vek-test-missing").has_value());
-    std::string letters(3000, 'a');
-    for (std::size_t i = 0; i < letters.size(); ++i) letters[i] = char('a' + i % 26);
-    const std::tuple<std::string, ULONGLONG, DWORD> cases[] = {
-        {"\x11\0\0\0x.hwnd\x01"s + "1234\r\n", 0, 0},
-        {letters, 0, 0},
-        {"", 1 << 20, SEC_RESERVE},                                 // only reserved
-        {"", sizeof(void*) == 4 ? 0xC0000000u : 0u, SEC_RESERVE}};  // no room for a 3 GB view
-    for (const auto& [content, size, flags] : cases) {
-        if (content.empty() && size == 0) continue;  // a 64-bit process maps 3 GB
-        const std::wstring name = Unique().filename().wstring();
-        const Mapping mapping(name, content, size, flags);
-        const auto snapshot = platform.ReadHostMemory(fs::path(name).string());
-        ASSERT_TRUE(snapshot.has_value());
-        EXPECT_EQ(std::string(snapshot->begin(), snapshot->end()),
-                  (content + std::string(kHostSnapshotSize, '\0')).substr(0, kHostSnapshotSize));
-    }
 }
 
 TEST(PlatformMessages, DropsReadBackWithDragQueryFileAndCopyDataIsTakenOrIgnored) {
