@@ -100,7 +100,8 @@ Number ReadNumber(std::string_view text) {
 // The nearest integer, halves to the even one, in the signed 32-bit range.
 std::int32_t Rounded(const Number& number, std::string_view written) {
     const auto size = std::ssize(number.digits);
-    if (number.tooLarge || (size != 0 && number.point > 10)) ThrowOverflow(written);
+    if (size == 0) return 0;  // only zeros, whatever the exponent
+    if (number.tooLarge || number.point > 10) ThrowOverflow(written);
     std::int64_t value = 0;
     if (number.point > 0) {
         std::string whole = number.digits.substr(0, static_cast<std::size_t>(number.point));
