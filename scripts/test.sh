@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test through the CMake
-# workflows: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer
-# and as the mutation tool runs them, the fuzz targets' seeds and
-# regressions, and on one display the Windows test programs under Wine for
-# both builds and both code pages, each build ending in its release package;
-# last, the clang compile of the Windows programs.
+# workflows: the unit tests as the mutation tool runs them and under
+# AddressSanitizer and UndefinedBehaviorSanitizer; the fuzz targets' seeds and
+# regressions, then a short campaign of each (VEK_FUZZ_SECONDS, default 30);
+# on one display, the Windows test programs under Wine for both builds and
+# both code pages, each build ending in its release package; last, the clang
+# compile of the Windows programs.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$VEK_ROOT"
@@ -14,8 +15,11 @@ for workflow in native native-asan fuzz; do
     vek_log "workflow $workflow"
     cmake --workflow --preset "$workflow"
 done
+bash scripts/fuzz.sh "${VEK_FUZZ_SECONDS:-30}"
 vek_log "workflows release-x86 and release-x64, under Wine"
 vek_display sh -c 'cmake --workflow --preset release-x86 && cmake --workflow --preset release-x64'
-vek_log "workflow windows-x64-clang"
-cmake --workflow --preset windows-x64-clang
+for workflow in windows-x86-clang windows-x64-clang; do
+    vek_log "workflow $workflow"
+    cmake --workflow --preset "$workflow"
+done
 vek_log "all tests passed; packages: $(ls build/windows-x*/VEK-*.zip | xargs -n1 basename | paste -sd' ')"
