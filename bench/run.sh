@@ -11,7 +11,7 @@
 #                                      and its peak memory (native)
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
-work="$VEK_ROOT/build/bench"
+export work="$VEK_ROOT/build/bench"
 
 build() {
     vek_install_deps
@@ -50,6 +50,7 @@ delivery() {
     exec 3>&-
     wait
     echo "the host received $(grep -c "WM_COPYDATA" host-output.txt) requests"
+    wineserver -w  # Wine's last processes end before the display does
 }
 
 # vek.exe's own peak memory building the full range of the 30 MB file, for a
@@ -67,13 +68,13 @@ memory() {
     rm -f vek.ini
 }
 
-export -f delivery memory vek_log vek_wine vek_winpath
-export VEK_ROOT work
+wine_figures() { delivery "$1" && memory; }
+
 mkdir -p "$work"
 case "${1:-}" in
     delivery)
         build
-        vek_display bash -c 'delivery "$0"' "${2:-200}"
+        vek_display_run delivery "${2:-200}"
         ;;
     file)
         build
@@ -84,7 +85,7 @@ case "${1:-}" in
         vek_log "FILE request building and its memory (native)"
         VEK_BENCH_KEEP_FILE=1 "$VEK_ROOT/build/native/bench/vek_file_bench" "$work" | tee "$work/file.txt"
         vek_log "delivery latency and vek.exe's own memory (Wine)"
-        vek_display bash -c 'delivery "$0" && memory' "${2:-100}" | tee "$work/wine.txt"
+        vek_display_run wine_figures "${2:-100}" | tee "$work/wine.txt"
         rm -f "$work/vek-file-bench.txt"
 
         figure() { grep -o "$2=[0-9.]*" "$1" | head -1 | cut -d= -f2; }

@@ -24,11 +24,10 @@ demo() {
     done
     exec 3>&-
     wait
+    wineserver -w  # Wine's last processes end before the display does
 }
 
 vek_install_deps
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target vek vekhost
-export -f demo vek_log vek_wine vek_winpath
-export VEK_ROOT
-vek_display bash -c demo
+vek_display_run demo

@@ -61,13 +61,17 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export LOCPATH="$VEK_ROOT/build/locale"
 vek_wine() { env LC_ALL="${VEK_LC_ALL:-ja_JP.UTF-8}" "$VEK_ROOT/cmake/wine.sh" "$@"; }
 
-# Runs a command on the display, or on a virtual one when there is none.
+# Runs a command on the display, or on a virtual one when there is none;
+# vek_display_run runs a function of the calling script that way.
 vek_display() {
     if [ -n "${DISPLAY:-}" ]; then
         "$@"
     else
         xvfb-run -a -s "-screen 0 1280x1024x24 -br" "$@"
     fi
+}
+vek_display_run() {
+    vek_display bash -c "source '$VEK_ROOT/scripts/lib.sh'; $(declare -f); \"\$@\"" bash "$@"
 }
 
 # The Windows path Wine gives a path of this machine: "Z:\..." (no quoting).

@@ -38,6 +38,4 @@ shoot_all() {
 vek_install_deps imagemagick
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target vek
-export -f shoot_all vek_log vek_wine
-export VEK_ROOT
-vek_display bash -c shoot_all
+vek_display_run shoot_all

@@ -1,5 +1,6 @@
 #include "delivery/Target.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 

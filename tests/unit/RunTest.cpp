@@ -144,7 +144,7 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
     // clang-format off
     const std::pair<std::string, Hwnd> cases[] = {
         {"1234\r\n", 1234}, {"-1", -1}, {"123,456\r\n", 123}, {"abc\r\n", 0}, {" 1 2 \r\n999", 12}, {"&H1F\n", 31},
-        {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9}, {"\"4,2\",3", 4}, {"\"42", 42},
+        {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9}, {"\"4,2\",3", 4}, {" \t\"42", 42},
         {"\uFEFF4321\r\n", 4321}, {std::string(reinterpret_cast<const char*>(u"\uFEFF5678"), 10), 5678},  // UTF-16 LE
         {"42\r\n" + std::string(1 << 20, 'x'), 42}};
     // clang-format on
