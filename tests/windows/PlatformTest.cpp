@@ -38,7 +38,8 @@ TEST(PlatformFiles, ExistByTheExactNameOfANormalFileAreReadOrNamedWhenNot) {
         {L"sub", 0, false},
         {L"*.txt", 0, false},
         {L"a.tx?", 0, false},
-        {L"CON", 0, false}};
+        {L"CON", 0, false},
+        {GetACP() == 932 ? L"日本.txt" : L"n.txt", FILE_ATTRIBUTE_NORMAL, true}};
     for (const auto& [name, attributes, exists] : cases) {
         if (attributes) WriteFile(dir / name, "line\r\n\x82\xa0 two");
         SetFileAttributesW((dir / name).c_str(), attributes);
@@ -66,6 +67,13 @@ TEST(PlatformFiles, ReplacesTheWholeContentOrLeavesTheOldOne) {
             EXPECT_EQ(ReadAll(platform, path), content);
         }
     }
+    // The current directory that deep is the platform's too, where the system allows one.
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    if (SetCurrentDirectoryW(deep.c_str())) {
+        EXPECT_EQ(fs::path(platform.CurrentDirectory()), deep);
+    }
+    SetCurrentDirectoryW(cwd);
     DeleteFileW((L"\\\\?\\" + deep.wstring() + L"\\vek.ini").c_str());
     RemoveDirectoryW((L"\\\\?\\" + deep.wstring()).c_str());
     // Held open, it cannot be replaced: the old content stays, and no temporary file.
@@ -78,6 +86,31 @@ TEST(PlatformFiles, ReplacesTheWholeContentOrLeavesTheOldOne) {
     CloseHandle(held);
     EXPECT_EQ(ReadAll(platform, dir / L"vek.ini"), "-1\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), {}), 1);
+}
+
+TEST(PlatformHostMemory, TheFirst1024BytesAndZerosWhereNoneCanBeRead) {
+    win32::Win32Platform platform;
+    std::string letters(3000, 'a');
+    for (std::size_t i = 0; i < letters.size(); ++i) letters[i] = char('a' + i % 26);
+    const std::tuple<std::string, ULONGLONG, DWORD> cases[] = {
+        {letters, letters.size(), 0},
+        {"", 1 << 20, SEC_RESERVE},                                 // only reserved
+        {"", sizeof(void*) == 4 ? 0xC0000000u : 0u, SEC_RESERVE}};  // no room for a 3 GB view
+    for (const auto& [content, size, flags] : cases) {
+        const std::wstring name = Unique().filename().wstring();
+        const HANDLE mapping =
+            CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags,
+                               DWORD(size >> 32), DWORD(size), name.c_str());
+        if (!content.empty())
+            UnmapViewOfFile(memcpy(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0), content.data(),
+                                   content.size()));
+        const auto snapshot = platform.ReadHostMemory(fs::path(name).string());
+        EXPECT_TRUE(
+            size == 0 ||
+            std::string(snapshot->begin(), snapshot->end()) ==
+                (content + std::string(kHostSnapshotSize, '\0')).substr(0, kHostSnapshotSize));
+        CloseHandle(mapping);
+    }
 }
 
 TEST(PlatformMessages, DropsReadBackWithDragQueryFileAndCopyDataIsTakenOrIgnored) {
