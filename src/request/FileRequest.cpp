@@ -176,7 +176,8 @@ std::u16string BuildFileRequest(Platform& platform, std::u16string_view commandT
         } else {
             request += u"File(" + arg.namePart + u")NotFound";
         }
-        return request + NotificationTail(platform.OwnHwnd());
+        request += NotificationTail(platform.OwnHwnd());  // in place: the request may be large
+        return request;
     } catch (RuntimeFailure& failure) {
         failure.AddContext(u"FILE");
         throw;

@@ -45,7 +45,8 @@ std::u16string BuildEventRequest(std::u16string_view commandText, Hwnd own) {
         if (q == 0) break;
         p = q;  // after the eighth field, whatever follows its "#" is dropped
     }
-    return request + NotificationTail(own);
+    request += NotificationTail(own);
+    return request;
 }
 
 }  // namespace vek
