@@ -55,7 +55,7 @@ TEST_P(FileTest, RangeNameAndFailures) {
         {u"FILE#a.txt/ 2 ", u"a.txt|2|1024|three\\n|3"}, {u"FILE#a.txt/1,0", u"a.txt|10|1024||3"},
         {u"FILE#a.txt/2147483647", u"a.txt|2147483647|1024||3"}, {u"FILE#a.txt/0--2147483648", u"a.txt|0|-2147483648||3"},
         {u"FILE#a.txt/0-2147483647", u"a.txt|0|2147483647|one\\ntwo\\nthree\\n|3"},
-        {u"FILE#my-list.txt/1-2", u"my-list.txt|1|2|b\\nc\\n|4"}, {u"FILE#  a.txt  /2-2", u"a.txt|2|2|three\\n|3"},
+        {u"FILE#my-list.txt/1-2", u"my-list.txt|1|2|b\\nc\\n|4"}, {u"FILE#my-/2", u"my-|2|1024|File(my-)NotFound"}, {u"FILE#  a.txt  /2-2", u"a.txt|2|2|three\\n|3"},
         {u"FILE a.txt/2-2", u"a.txt|2|2|three\\n|3"}, {u"FILEXa.txt/2-2", u"a.txt|2|2|three\\n|3"},
         {u"FILEOPEN#a", u"PEN#a|0|1024|x\\n|1"}, {u"FILE#  b.txt /3-4", u"b.txt|3|4|File(  b.txt )NotFound"},
         {u"FILE#", u"|0|1024|File()NotFound"}, {u"FILE#*.txt", u"*.txt|0|1024|File(*.txt)NotFound"},
