@@ -14,11 +14,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "../tools/common/ToolText.h"
 #include "platform/win32/ScopedWin.h"
 
 using vek::win32::ScopedHandle;
@@ -26,14 +25,10 @@ using vek::win32::ScopedHandle;
 namespace {
 
 std::wstring ReadCommandLine(const wchar_t* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string bytes;
+    vek::tools::ReadWholeFile(path, bytes);
     while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.pop_back();
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                            static_cast<int>(text.size()))));
-    return text;
+    return vek::tools::FromCodePage(CP_UTF8, bytes);
 }
 
 int g_retried = 0;

@@ -62,11 +62,15 @@ struct Scratch {  // a fresh directory, removed afterwards
     fs::path operator/(const wchar_t* name) const { return dir / name; }
 };
 
-struct Mapping {  // named shared memory of this process, as a host publishes it
+// Named shared memory of this process, as a host publishes it: bytes, in an
+// object of size bytes (as large as they are when 0) made with flags.
+struct Mapping {
     HANDLE handle;
-    Mapping(const std::wstring& name, std::string_view bytes)
-        : handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                    DWORD(bytes.size()), name.c_str())) {
+    Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0)
+        : handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags,
+                                    DWORD(size >> 32), DWORD(size ? size : bytes.size()),
+                                    name.c_str())) {
+        if (bytes.empty()) return;
         UnmapViewOfFile(
             memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
     }

@@ -98,18 +98,12 @@ TEST(PlatformHostMemory, TheFirst1024BytesAndZerosWhereNoneCanBeRead) {
         {"", sizeof(void*) == 4 ? 0xC0000000u : 0u, SEC_RESERVE}};  // no room for a 3 GB view
     for (const auto& [content, size, flags] : cases) {
         const std::wstring name = Unique().filename().wstring();
-        const HANDLE mapping =
-            CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags,
-                               DWORD(size >> 32), DWORD(size), name.c_str());
-        if (!content.empty())
-            UnmapViewOfFile(memcpy(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0), content.data(),
-                                   content.size()));
+        const Mapping mapping(name, content, size, flags);
         const auto snapshot = platform.ReadHostMemory(fs::path(name).string());
         EXPECT_TRUE(
             size == 0 ||
             std::string(snapshot->begin(), snapshot->end()) ==
                 (content + std::string(kHostSnapshotSize, '\0')).substr(0, kHostSnapshotSize));
-        CloseHandle(mapping);
     }
 }
 
