@@ -2,13 +2,17 @@
 # The benchmarks; each measures against its baseline in the same run.
 #
 #   bash bench/run.sh table [RUNS]     every figure in one table, against its goal;
-#                                      exits with 2 when a goal is missed
+#                                      exits with 2 when a goal is missed or a
+#                                      figure that should be there is not
 #   bash bench/run.sh delivery [RUNS]  vek.exe delivering an event, start to exit,
 #                                      against a bare sender of the same WM_COPYDATA,
 #                                      in turns, both builds, under Wine (default 200 runs)
 #   bash bench/run.sh file             FILE request building on a generated 30 MB
 #                                      Shift_JIS file against the codec's round trip,
 #                                      and its peak memory (native)
+#
+# On a machine that cannot start 32-bit programs (or with VEK_NO_32BIT=1) the
+# x86 figures that need vek.exe to run are not measured, and say why.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 export work="$VEK_ROOT/build/bench"
@@ -37,7 +41,7 @@ delivery() {
     for _ in $(seq 600); do [ -s vek.ini ] && break; sleep 0.1; done
     local target arch bin
     target="$(tr -d '\r\n' <vek.ini)"
-    for arch in x64 x86; do
+    for arch in $(vek_arches); do
         bin="$VEK_ROOT/build/windows-$arch"
         printf '"%s" %s OnBench' "$(vek_winpath "$bin/baresend.exe")" "$target" >"bare-$arch.txt"
         printf '"%s" OnBench' "$(vek_winpath "$bin/vek.exe")" >"vek-$arch.txt"
@@ -47,6 +51,9 @@ delivery() {
         echo "command 1 = bare sender, command 2 = vek.exe, command 3 = bare sender without a window"
         vek_wine "$tools/vekbench.exe" "$runs" "bare-$arch.txt" "vek-$arch.txt" "nowindow-$arch.txt"
     done
+    if [ -n "$(vek_no_32bit_reason)" ]; then
+        vek_log "delivery latency, x86: not measured: $(vek_no_32bit_reason)"
+    fi
     exec 3>&-
     wait
     echo "the host received $(grep -c "WM_COPYDATA" host-output.txt) requests"
@@ -60,7 +67,7 @@ memory() {
     cd "$work"
     printf '2147480000\r\n' >vek.ini
     local arch
-    for arch in x64 x86; do
+    for arch in $(vek_arches); do
         printf '"%s" FILE#vek-file-bench.txt/0-2147483647' \
             "$(vek_winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" >"memory-cmdline.txt"
         echo "$arch $(vek_wine "$VEK_ROOT/build/windows-x64/vekbench.exe" --memory memory-cmdline.txt)"
@@ -88,28 +95,49 @@ case "${1:-}" in
         vek_display_run wine_figures "${2:-100}" | tee "$work/wine.txt"
         rm -f "$work/vek-file-bench.txt"
 
-        figure() { grep -o "$2=[0-9.]*" "$1" | head -1 | cut -d= -f2; }
+        # A figure read from a log, empty when it is not there.
+        figure() { grep -o "$2=[0-9.]*" "$1" | head -1 | cut -d= -f2 || true; }
         ratio() { awk -v arch="$1" '/delivery latency, /{a=$0} /ratio of command 2/ && index(a, arch) {print $NF}' "$work/wine.txt"; }
+        no32="$(vek_no_32bit_reason)"
         missed=0
-        row() {  # FIGURE VALUE UNIT GOAL-TEXT LIMIT
+        # Every row is printed, measured or not. A figure that is not there
+        # never reads "met": it is "not measured", with the reason where one
+        # is known (x86 on a machine that cannot start 32-bit programs), and
+        # counts as missed where none is.
+        row() {  # FIGURE VALUE UNIT GOAL-TEXT LIMIT [WHY-NOT-MEASURED]
             local verdict=met
+            if [ -n "${6:-}" ]; then
+                echo "| $1 | - | $4 | not measured: $6 |"
+                return
+            elif [ -z "$2" ]; then
+                echo "| $1 | - | $4 | NOT MEASURED (no result) |"
+                missed=1
+                return
+            fi
             awk -v v="$2" -v g="$5" 'BEGIN { exit !(v > g) }' && { verdict=MISSED; missed=1; }
             echo "| $1 | $2$3 | $4 | $verdict |"
         }
+        # Why an architecture's runs were not measured; nothing when they were.
+        why_not() { if [ "$1" = x86 ]; then echo "$no32"; fi; }
         file_bytes=$(figure "$work/file.txt" file_bytes)
         echo
         echo "| Figure | Measured | Goal | |"
         echo "|---|---|---|---|"
         for arch in x64 x86; do
-            row "Delivery latency, $arch: vek.exe / bare sender (medians)" "$(ratio $arch)" x "at most 1.10x" 1.10
+            row "Delivery latency, $arch: vek.exe / bare sender (medians)" "$(ratio $arch)" x \
+                "at most 1.10x" 1.10 "$(why_not $arch)"
         done
         row "FILE building, full range of 30 MB / codec round trip" "$(figure "$work/file.txt" build_ratio)" x "at most 1.2x" 1.2
         row "FILE building + encoding to Shift_JIS / codec round trip" "$(figure "$work/file.txt" send_ratio)" x "at most 1.2x" 1.2
         row "FILE peak memory, full range / file size (native, test double)" "$(figure "$work/file.txt" full_memory_ratio)" x "at most 4x" 4
         for arch in x64 x86; do
-            peak=$(grep "^$arch " "$work/wine.txt" | grep -o 'peak_private=[0-9]*' | cut -d= -f2)
+            peak=$(grep "^$arch " "$work/wine.txt" | grep -o 'peak_private=[0-9]*' | cut -d= -f2 || true)
+            ratio=""
+            if [ -n "$peak" ] && [ -n "$file_bytes" ]; then
+                ratio=$(awk -v p="$peak" -v f="$file_bytes" 'BEGIN { printf "%.2f", p / f }')
+            fi
             row "FILE peak private bytes, full range / file size (vek.exe $arch under Wine)" \
-                "$(awk -v p="$peak" -v f="$file_bytes" 'BEGIN { printf "%.2f", p / f }')" x "at most 4x" 4
+                "$ratio" x "at most 4x" 4 "$(why_not $arch)"
         done
         row "FILE peak memory, default range (native)" "$(figure "$work/file.txt" default_memory_mb)" " MB" "under 16 MB" 15.99
         for arch in x64 x86; do
@@ -120,7 +148,7 @@ case "${1:-}" in
         exit $((missed * 2))
         ;;
     *)
-        sed -n '2,11p' "$0" >&2
+        sed -n '2,15p' "$0" >&2
         exit 2
         ;;
 esac
