@@ -23,7 +23,7 @@ constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\
 Outcome F_ZERO::Form_Load() {
     TargetHwnd = 0;
     TargetHwnd = ReadTargetFile(platform_);
-    if (TargetHwnd == 0) TargetHwnd = FindHostHwnd();
+    if (TargetHwnd == 0) TargetHwnd = FindHostHwnd(platform_);
 
     const std::u16string commandText = Trim(platform_.CommandArgs());
 
@@ -53,10 +53,6 @@ Outcome F_ZERO::Form_Load() {
     return SendSstp(BuildEventRequest(commandText, platform_.OwnHwnd()));
 }
 
-Hwnd F_ZERO::FindHostHwnd() {
-    return LookUpHostHwnd(platform_);
-}
-
 void F_ZERO::DropCommand(std::u16string_view argument) {
     const std::u16string path = platform_.CurrentDirectory() + u"\\" + std::u16string(argument);
     if (platform_.FileExists(path) && IsWindowTarget(TargetHwnd)) {
@@ -70,7 +66,7 @@ Outcome F_ZERO::SendSstp(const std::u16string& request) {
         return StartBln();
     }
     if (TargetHwnd == kShowInsteadOfSend) {
-        platform_.ShowMessage(request);
+        platform_.ShowMessage(request, MessageKind::Request);
     } else if (IsWindowTarget(TargetHwnd)) {
         // The request declares Shift_JIS, so it goes out as such whatever the
         // system's code page; it is encoded only when it does go out.

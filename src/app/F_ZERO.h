@@ -29,9 +29,6 @@ public:
     // then shows BlnShown and fits itself around it), EndRun once it is done.
     Outcome TmBln_Timer();
 
-    // A double-click on the balloon ends the run.
-    Outcome LbBln_DblClick() { return Outcome::EndRun; }
-
     // Form state, zero or empty when the form loads.
     Hwnd TargetHwnd = 0;
     std::u16string BlnText;
@@ -40,7 +37,6 @@ public:
     std::int32_t BlnWait = 0;
 
 private:
-    Hwnd FindHostHwnd();
     Outcome SendSstp(const std::u16string& request);
     Outcome StartBln();
     void DropCommand(std::u16string_view argument);

@@ -61,7 +61,7 @@ void WriteTargetFile(Platform& platform, std::u16string_view argument) {
                                 platform.EncodeExactly(CodePage::Ansi, argument, u"INIT") + "\r\n");
 }
 
-Hwnd LookUpHostHwnd(Platform& platform) {
+Hwnd FindHostHwnd(Platform& platform) {
     for (std::string_view name : {"enbryo", "Sakura"}) {
         const auto snapshot = platform.ReadHostMemory(name);
         if (!snapshot) continue;

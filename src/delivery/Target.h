@@ -35,7 +35,8 @@ void WriteTargetFile(Platform& platform, std::u16string_view argument);
 // decimal value of the first entry whose key ends in "hwnd" (key, U+0001,
 // value, CR) in the text after its 4-byte header. 0 when neither exists, and
 // when the one that exists holds no such entry, no CR after its value or a
-// value beyond 32 bits: nothing the host writes there ends the run.
-Hwnd LookUpHostHwnd(Platform& platform);
+// value beyond 32 bits: nothing the host writes there ends the run. Memory
+// that exists but may not be read fails (see Platform::ReadHostMemory).
+Hwnd FindHostHwnd(Platform& platform);
 
 }  // namespace vek

@@ -35,6 +35,15 @@ public:
     virtual std::size_t Read(std::span<char> buffer) = 0;
 };
 
+// Where the standard error handle the caller gave the program leads: nowhere
+// (a program started from a desktop or a console has none), to a console, or
+// to a file, a pipe or a device that a calling program captures or discards.
+enum class ErrorStream { None, Console, Captured };
+
+// The icon of a message box: none for a request shown instead of sent, the
+// error icon for a failure report.
+enum class MessageKind { Request, Failure };
+
 // The first bytes of the host's shared memory, zero beyond what is mapped.
 inline constexpr std::size_t kHostSnapshotSize = 1024;
 using HostSnapshot = std::array<std::uint8_t, kHostSnapshotSize>;
@@ -74,22 +83,32 @@ public:
                                bool* lossy) const = 0;
 
     // Sends a WM_COPYDATA message with the own window as sender and waits
-    // until the target has handled it, for as long as the target's thread is
-    // alive. A target that is no window is ignored; a window that does not
-    // take the message (it ends first, or the message cannot be passed to it),
-    // and one whose thread stops answering, is a RuntimeFailure.
+    // until the target has handled it, for as long as the target's thread
+    // goes on taking messages. A target that is no window is ignored; a
+    // window that does not take the message (it ends first, it runs with
+    // higher rights, or the message cannot be passed to it), and one whose
+    // thread has stopped taking messages, is a RuntimeFailure.
     virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) = 0;
 
-    // Shows text in a modal message box captioned "VEK" with one OK button.
-    virtual void ShowMessage(std::u16string_view text) = 0;
+    // Shows text in a modal message box captioned "VEK" with one OK button,
+    // in front of every other window.
+    virtual void ShowMessage(std::u16string_view text, MessageKind kind) = 0;
+
+    // Where standard error leads, and a text written there: UTF-16 on a
+    // console, UTF-8 into anything else; nothing where there is none.
+    virtual ErrorStream ErrorOutput() const = 0;
+    virtual void WriteError(std::u16string_view text) = 0;
 
     // Takes a snapshot of the named shared memory of the host. nullopt when
     // no such mapping exists; a mapping whose view cannot be taken gives an
-    // all-zero snapshot.
+    // all-zero snapshot. A mapping that exists but may not be read (its host
+    // runs with higher rights) is a RuntimeFailure.
     virtual std::optional<HostSnapshot> ReadHostMemory(std::string_view name) = 0;
 
     // Hands a file-drop block (DROPFILES header and list) to the target window
-    // in a posted WM_DROPFILES message.
+    // in a posted WM_DROPFILES message. A handle that names no window (any
+    // more) takes nothing, which is not reported; a post that fails for any
+    // other reason (its host runs with higher rights) is a RuntimeFailure.
     virtual void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
 
     // Convenience forms of the conversions.

@@ -34,6 +34,7 @@ public:
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
     std::size_t readBlockLimit = 0;  // when not 0, Read returns at most this many bytes
     bool failWrites = false;         // ReplaceFileContent fails and leaves the file as it was
+    ErrorStream errorStream = ErrorStream::None;
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
     std::string* FileBytes(std::u16string_view path);
 
@@ -44,7 +45,9 @@ public:
         std::string bytes;
     };
     std::vector<CopyData> sent;
-    std::vector<std::u16string> messages;
+    std::vector<std::u16string> messages;  // the requests shown instead of sent
+    std::vector<std::u16string> failureMessages;
+    std::u16string errorOutput;
     std::vector<std::pair<Hwnd, std::vector<std::uint8_t>>> drops;
     mutable std::size_t decodedBytes = 0;  // of every code page
 
@@ -60,7 +63,11 @@ public:
     void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
         sent.push_back({target, marker, std::move(bytes)});
     }
-    void ShowMessage(std::u16string_view text) override { messages.emplace_back(text); }
+    void ShowMessage(std::u16string_view text, MessageKind kind) override {
+        (kind == MessageKind::Failure ? failureMessages : messages).emplace_back(text);
+    }
+    ErrorStream ErrorOutput() const override { return errorStream; }
+    void WriteError(std::u16string_view text) override { errorOutput += text; }
     std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;
     void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
         drops.push_back({target, {block.begin(), block.end()}});

@@ -2,7 +2,6 @@
 
 #include "TestSupport.h"
 #include "app/F_ZERO.h"
-#include "app/UsageText.h"
 #include "balloon/Layout.h"
 #include "balloon/Player.h"
 #include "request/Request.h"
@@ -53,17 +52,6 @@ TEST(PlayerTest, TheRunEndsEightyOneTicksAfterTheTrimmedText) {
         {u"ab", 82}, {u"ab     ", 82}, {u"  ab", 82}, {u"ab\t", 83}, {u"", 80}, {u"   ", 80}, {u"a\\w", 81}};
     // clang-format on
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
-    // The usage text: 201 characters and 6 new-line tags, then ten \w9 tags of
-    // one tick and nine waiting ticks each, then 81 ticks.
-    std::u16string finished(kUsageText.substr(0, kUsageText.find(u"\\w9")));
-    for (std::size_t at; (at = finished.find(u"\\n")) != std::u16string::npos;) {
-        finished.replace(at, 2, u"\r\n");
-    }
-    const auto usage = Frames(kUsageText);
-    ASSERT_EQ(usage.size(), 387u);
-    EXPECT_NE(usage[205], finished);
-    EXPECT_EQ(usage[206], finished);
-    EXPECT_EQ(usage.back(), finished);
     // The form's timer plays BlnText: the not-ready report with its request.
     FakePlatform fake;
     fake.commandArgs = u"OnX#a\\cb";
@@ -82,12 +70,6 @@ TEST(LayoutTest, TwipsBecomePixelsAtTheWindowsDpi) {
         {720, 1, 1}, {-720, 1, -1}, {-500, 96, -33}, {1440, 0, 96}, {1440, -5, 96}};
     // clang-format on
     for (const auto& [twips, dpi, pixels] : cases) EXPECT_EQ(TwipsToPixels(twips, dpi), pixels);
-    // 96 DPI: margin 8, left and bottom gap 33; at 1440 DPI a pixel is a twip.
-    EXPECT_EQ(BalloonRect({100, 48}, 1024, 96), (PixelRect{33, 935, 108, 56}));
-    EXPECT_EQ(BalloonRect({0, 0}, 10000, 1440), (PixelRect{500, 9380, 120, 120}));
-    EXPECT_EQ(BalloonTop(40, 1024, 96), 951);  // the system made it taller
-    EXPECT_EQ(TestWindowRect(96), (PixelRect{100, 100, 12, 127}));
-    EXPECT_EQ(TestWindowRect(1440), (PixelRect{1500, 1500, 180, 1900}));
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ protected:
     FakePlatform fake;
 };
 
-TEST_P(FileTest, RangeNameAndFailures) {
+TEST(FileRangeTest, RangeNameAndFailures) {
+    FakePlatform fake;
     fake.AddFile(u"a.txt", "one\r\ntwo\r\nthree\r\n");
     fake.AddFile(u"my-list.txt", "a\rb\rc\rd");
     fake.AddFile(u"PEN#a", "x");

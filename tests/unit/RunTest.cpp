@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/CommandLine.h"
 #include "app/F_ZERO.h"
+#include "app/Report.h"
 #include "app/UsageText.h"
 #include "delivery/Target.h"
 
@@ -56,14 +57,13 @@ std::u16string Did(FakePlatform& fake, std::u16string_view command) {
     }
     for (const auto& text : fake.messages) did += u"show " + Short(text);
     for (const auto& [target, block] : fake.drops) {
-        // pFiles 20, no point, not wide; the list, its two zeros, and zeros up
-        // to two bytes a character, when the list is not longer.
-        const std::string list(block.begin() + 20, std::find(block.begin() + 20, block.end(), 0));
-        const std::u16string path = fake.Decode(CodePage::Ansi, list);
-        std::vector<std::uint8_t> expected(std::max(22 + list.size(), 24 + 2 * path.size()));
-        expected[0] = 20;
-        std::copy(list.begin(), list.end(), expected.begin() + 20);
-        did += u"drop " + PlainNumber(target) + (block == expected ? u" " : u" bad block ") + path;
+        // pFiles 20, no point, not wide; the list, and zeros after it.
+        const auto list = std::find(block.begin() + 20, block.end(), 0);
+        const bool framed =
+            block[0] == 20 && std::count(block.begin(), block.begin() + 20, 0) == 19 &&
+            block.end() - list >= 2 && std::count(list, block.end(), 0) == block.end() - list;
+        did += u"drop " + PlainNumber(target) + (framed ? u" " : u" bad block ") +
+               fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list));
     }
     if (const std::string* now = fake.FileBytes(u"vek.ini"); now && *now != ini) {
         did += u"vek.ini " + fake.Decode(CodePage::Ansi, *now);
@@ -113,7 +113,7 @@ const Case kCases[] = {
     {u"INIT#４２日", u"failed: INIT: File error: '４２日' cannot be written in the system's code page", "42", 1252},
     {u"  DROP#a.txt  ", u"drop 77 C:\\work\\a.txt"}, {u"DROP# b.txt", u"drop 77 C:\\work\\ b.txt"},
     {u"DROPxa.txt", u"drop 77 C:\\work\\a.txt"}, {u"DROP#C:\\x.txt", u"drop 77 C:\\work\\C:\\x.txt"},
-    // Two bytes a character suffice for Shift_JIS; UTF-8 takes three and grows the block.
+    // Two bytes a character suffice for Shift_JIS; in UTF-8 the block holds three.
     {u"DROP#ああああああああああああああああ.txt", u"drop 77 C:\\work\\ああああああああああああああああ.txt"},
     {u"DROP#ああああああああああああああああ.txt", u"drop 77 C:\\work\\ああああああああああああああああ.txt", "77", 65001},
     {u"DROP#ああああああああああああああああ.txt", u"failed: DROP: File error: 'C:\\work\\ああああああああああああああああ.txt' "
@@ -135,9 +135,33 @@ TEST(RunTest, EachCommandDoesWhatItShould) {
         fake.AddFile(u"dir").directory = true;
         EXPECT_EQ(Did(fake, c.command), c.did) << c.codePage << " " << (c.ini ? c.ini : "-");
     }
-    EXPECT_EQ(kUsageText.size(), 243u);
-    EXPECT_TRUE(kUsageText.starts_with(u"【使用方法】\\n・送信先のhwnd値を"));
-    EXPECT_TRUE(kUsageText.ends_with(u"#ref(7)#\\n\\w9\\w9\\w9\\w9\\w9\\w9\\w9\\w9\\w9\\w9"));
+}
+
+TEST(RunTest, AFailureIsReportedOnStandardErrorAndInABoxUnlessAProgramTakesIt) {
+    // clang-format off
+    const std::tuple<ErrorStream, const char16_t*, std::vector<std::u16string>> where[] = {
+        {ErrorStream::None, u"", {u"File error: x"}},
+        {ErrorStream::Console, u"VEK: File error: x\r\n", {u"File error: x"}},
+        {ErrorStream::Captured, u"VEK: File error: x\r\n", {}}};
+    // clang-format on
+    for (const auto& [stream, written, boxes] : where) {
+        FakePlatform fake;
+        fake.errorStream = stream;
+        const auto failure = std::make_exception_ptr(RuntimeFailure(FailureKind::FileError, u"x"));
+        EXPECT_EQ(ReportFailure(fake, failure), 1);
+        EXPECT_EQ(fake.errorOutput, written);
+        EXPECT_EQ(fake.failureMessages, boxes);
+        EXPECT_TRUE(fake.messages.empty());
+    }
+    const std::pair<std::exception_ptr, std::u16string> others[] = {
+        {std::make_exception_ptr(std::bad_alloc()), u"Out of memory"},
+        {std::make_exception_ptr(std::runtime_error("überall")), u"Unexpected failure: überall"},
+        {std::make_exception_ptr(42), u"Unexpected failure"}};
+    for (const auto& [failure, report] : others) {
+        FakePlatform fake;
+        ReportFailure(fake, failure);
+        EXPECT_EQ(fake.failureMessages, std::vector{report});
+    }
 }
 
 TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
@@ -198,11 +222,11 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
     for (const auto& [snapshot, target, codePage] : cases) {
         FakePlatform fake(codePage);
         fake.hostMemory["Sakura"] = snapshot;
-        EXPECT_EQ(LookUpHostHwnd(fake), target) << target;
+        EXPECT_EQ(FindHostHwnd(fake), target) << target;
     }
     // enbryo before Sakura; once a mapping exists it decides; vek.ini comes first.
     FakePlatform fake;
-    EXPECT_EQ(LookUpHostHwnd(fake), 0);
+    EXPECT_EQ(FindHostHwnd(fake), 0);
     fake.hostMemory["Sakura"] = Snapshot("s.hwnd^2002\r\n");
     fake.hostMemory["enbryo"] = Snapshot("e.hwnd^1001\r\n");
     fake.AddFile(u"vek.ini", "abc");
@@ -210,7 +234,7 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
     fake.AddFile(u"vek.ini", "77");
     EXPECT_EQ(Did(fake, u"SEND"), u"send 77 S|Script: ");
     fake.hostMemory["enbryo"] = HostSnapshot{};
-    EXPECT_EQ(LookUpHostHwnd(fake), 0);
+    EXPECT_EQ(FindHostHwnd(fake), 0);
 }
 
 TEST(RunTest, ProgramNameIsSkippedAsWindowsSplitsIt) {

@@ -16,11 +16,6 @@ TEST(TextTest, TrimSubstringsAndNumberForms) {
     for (std::int64_t start : {1, 2, 3, 5, 9}) {
         EXPECT_EQ(InStr(start, u"a#b#c", u"#"), start <= 2 ? 2 : start <= 4 ? 4 : 0);
     }
-    for (const std::string& report :
-         {ReportOf([] { Left(u"abc", -1); }), ReportOf([] { Mid(u"abc", 2, -1); }),
-          ReportOf([] { Mid(u"abc", 0); }), ReportOf([] { InStr(0, u"abc", u"a"); })}) {
-        EXPECT_TRUE(report.starts_with("Invalid procedure call or argument: a ")) << report;
-    }
     EXPECT_EQ(PaddedNumber(1234) + PaddedNumber(0) + PaddedNumber(-1), u" 1234 0-1");
     EXPECT_EQ(PlainNumber(-2147483648), u"-2147483648");
     const std::u16string path = u"C:\\" + std::u16string(300, u'x') + u"\\name.txt";

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <filesystem>
@@ -30,6 +31,12 @@ inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for wh
     out.resize(WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
                                    text.data(), int(text.size()), out.data(), int(out.size()),
                                    nullptr, nullptr));
+    return out;
+}
+inline std::wstring Text(UINT codePage, std::string_view bytes) {
+    std::wstring out(bytes.size(), L'\0');
+    out.resize(MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), out.data(),
+                                   int(out.size())));
     return out;
 }
 inline std::string ReadFile(const fs::path& path) {
@@ -63,13 +70,20 @@ struct Scratch {  // a fresh directory, removed afterwards
 };
 
 // Named shared memory of this process, as a host publishes it: bytes, in an
-// object of size bytes (as large as they are when 0) made with flags.
+// object of size bytes (as large as they are when 0) made with flags, and
+// the security the SDDL text security gives (the default when empty).
 struct Mapping {
     HANDLE handle;
-    Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0)
-        : handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags,
-                                    DWORD(size >> 32), DWORD(size ? size : bytes.size()),
-                                    name.c_str())) {
+    Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0,
+            const wchar_t* security = nullptr) {
+        SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+        if (security)
+            ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr);
+        handle =
+            CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags,
+                               DWORD(size >> 32), DWORD(size ? size : bytes.size()), name.c_str());
+        LocalFree(attributes.lpSecurityDescriptor);
         if (bytes.empty()) return;
         UnmapViewOfFile(
             memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
@@ -105,32 +119,64 @@ struct Host {
     }
 };
 
+struct Box {  // a message box of the run, answered
+    std::wstring caption, text;
+    bool topmost;
+};
 struct RunResult {
     DWORD exitCode = STILL_ACTIVE;
-    ULONGLONG ended = 0;                                       // ms after the start
-    std::vector<std::pair<std::wstring, std::wstring>> boxes;  // caption and text, each answered
+    ULONGLONG ended = 0;  // ms after the start
+    std::vector<Box> boxes;
     // Every 20 ms, each visible window but a message box: when (ms after the
     // start), which, where, and whether one of the run had the foreground.
     std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
-    std::string err;  // standard error
+    std::string err;  // standard error, when it was captured
 };
 // Called every 20 ms with the run's window seen last (or none) and how long
 // its windows have shown; true ends the run there and then.
 using Act = std::function<bool(HWND shown, ULONGLONG shownFor)>;
 
+inline bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// This process's rights at low integrity: a program started with them may
+// not send or post to this process's windows.
+inline HANDLE LowIntegrityToken() {
+    HANDLE own = nullptr, low = nullptr;
+    PSID sid = nullptr;
+    OpenProcessToken(GetCurrentProcess(),
+                     TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ASSIGN_PRIMARY,
+                     &own);
+    DuplicateTokenEx(own, 0, nullptr, SecurityImpersonation, TokenPrimary, &low);
+    ConvertStringSidToSidW(L"S-1-16-4096", &sid);
+    TOKEN_MANDATORY_LABEL label{{sid, SE_GROUP_INTEGRITY}};
+    EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label,
+                                    DWORD(sizeof label + GetLengthSid(sid))));
+    LocalFree(sid);
+    CloseHandle(own);
+    return low;
+}
+
 // Runs `"exe" args` in cwd until it ends, pumping this thread's messages,
 // answering message boxes and sampling other windows; ends it after 30 s.
+// Its standard error goes to a file, or nowhere (as when started from a
+// desktop) without captureErr; it runs with token's rights when given.
 inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wstring& args,
-                        const Act& act = {}) {
+                        const Act& act = {}, bool captureErr = true, HANDLE token = nullptr) {
     const fs::path err = Unique();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     STARTUPINFOW si{sizeof si};
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
+    if (captureErr)
+        si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
     std::wstring line = L"\"" + exe.wstring() + L"\" " + args;
     PROCESS_INFORMATION pi{};
-    EXPECT_TRUE(CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(), &si, &pi));
-    CloseHandle(si.hStdError);
+    EXPECT_TRUE(
+        token ? CreateProcessAsUserW(token, exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(),
+                                     &si, &pi)
+              : CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(), &si, &pi));
+    if (si.hStdError) CloseHandle(si.hStdError);
     RunResult run;
     std::set<HWND> answered;
     HWND shown = nullptr;
@@ -155,7 +201,8 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
                 std::wstring text;
                 for (HWND c = nullptr; text.empty() && (c = FindWindowExW(w, c, L"Static", 0));)
                     text = WindowText(c);
-                run.boxes.push_back({WindowText(w), text});
+                const bool topmost = GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST;
+                run.boxes.push_back({WindowText(w), text, topmost});
                 PostMessageW(w, WM_COMMAND, IDOK, 0);
             }
         }

@@ -165,17 +165,13 @@ void FormWindow::RethrowFailure() {
 }
 
 // StartBln's part on the screen: the balloon appears at the bottom left,
-// fitted to its still empty label, and the timer starts.
+// fitted to its still empty label, and the timer starts. It stays on the
+// primary screen, where the window already is, at that screen's DPI.
 void FormWindow::ShowBalloon() {
     mode_ = Mode::Balloon;
     BecomeTopLevel(kBalloonStyle, kBalloonExStyle);
     UseDpi(WindowDpi(hwnd_));
     Fit();
-    // The window may have come to a screen of another DPI only now.
-    if (const UINT dpi = WindowDpi(hwnd_); dpi != dpi_) {
-        UseDpi(dpi);
-        Fit();
-    }
     if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) {
         throw RuntimeFailure(FailureKind::SystemError, u"the balloon's timer cannot be started: " +
                                                            SystemMessage(GetLastError()));
@@ -194,14 +190,9 @@ void FormWindow::ShowTestWindow() {
     mode_ = Mode::TestWindow;
     BecomeTopLevel(kTestStyle, kTestExStyle);
     UseDpi(WindowDpi(hwnd_));
-    for (int round = 0; round < 2; ++round) {
-        const PixelRect r = TestWindowRect(static_cast<int>(dpi_));
-        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.width, r.height,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-        const UINT dpi = WindowDpi(hwnd_);
-        if (dpi == dpi_) break;
-        UseDpi(dpi);
-    }
+    const PixelRect r = TestWindowRect(static_cast<int>(dpi_));
+    SetWindowPos(hwnd_, nullptr, r.left, r.top, r.width, r.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     SetWindowTextW(hwnd_, Wide(PlainNumber(FromHwnd(hwnd_))).c_str());
     SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
@@ -265,23 +256,6 @@ SIZE FormWindow::LabelSize() const {
 // right of and below the text. The bottom edge stays at its gap above the
 // bottom of the primary screen, where the balloon's left edge also is.
 void FormWindow::Fit() {
-    if (fitting_) {
-        // Moving the window took it to a screen of another DPI: fit again
-        // once the move in progress is done.
-        refitPending_ = true;
-        return;
-    }
-    fitting_ = true;
-    // Two screens with different DPIs cannot bounce the window for ever.
-    for (int round = 0; round < 3; ++round) {
-        refitPending_ = false;
-        FitOnce();
-        if (!refitPending_) break;
-    }
-    fitting_ = false;
-}
-
-void FormWindow::FitOnce() {
     const SIZE label = LabelSize();
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     const int dpi = static_cast<int>(dpi_);
@@ -379,9 +353,10 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == kTmBln && mode_ == Mode::Balloon) TmBln_Timer();
             return 0;
         case WM_LBUTTONDBLCLK:
-            // The label covers the balloon but for the margin's strip, which
-            // counts as the label too: a double-click anywhere on it ends the run.
-            if (mode_ == Mode::Balloon && form_.LbBln_DblClick() == Outcome::EndRun) EndRun();
+            // LbBln_DblClick. The label covers the balloon but for the
+            // margin's strip, which counts as the label too: a double-click
+            // anywhere on it ends the run.
+            if (mode_ == Mode::Balloon) EndRun();
             return 0;
         case WM_MOUSEACTIVATE:
             if (mode_ == Mode::Balloon) return MA_NOACTIVATE;
@@ -399,11 +374,11 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             InvalidateRect(hwnd_, nullptr, FALSE);
             break;
         case WM_DPICHANGED:
-            UseDpi(HIWORD(wParam));
-            if (mode_ == Mode::Balloon) {
-                Fit();
-            } else if (mode_ == Mode::TestWindow) {
-                // Wherever the user took it, at the size the new DPI suggests.
+            // The test window, wherever the user took it, at the size the
+            // new DPI suggests. The balloon keeps the DPI it started with for
+            // its few seconds.
+            if (mode_ == Mode::TestWindow) {
+                UseDpi(HIWORD(wParam));
                 const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
                 SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                              suggested->right - suggested->left, suggested->bottom - suggested->top,

@@ -43,7 +43,6 @@ private:
     void SetLabelCaption(std::u16string_view caption);
     SIZE LabelSize() const;
     void Fit();
-    void FitOnce();
     void Paint(HDC screen, const RECT& dirty);
     void UseDpi(UINT dpi);
     void EndRun();
@@ -57,8 +56,6 @@ private:
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     ScopedFont font_;
     std::wstring lbBlnCaption_;
-    bool fitting_ = false;
-    bool refitPending_ = false;
 };
 
 }  // namespace vek::win32

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 
 #include "app/CommandLine.h"
-#include "platform/win32/Module1.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
 #include "text/Failure.h"
@@ -48,8 +49,34 @@ private:
     std::u16string path_;
 };
 
-// A request on its way to the host, shared by the thread that sends it and
-// the one that watches the host; the last of them to let go frees it.
+// Tries attempt again while it fails with one of the given errors, for about
+// a second in all: another program may hold a file for a moment (a second
+// vek.exe reading vek.ini while INIT replaces it, a virus scanner, the search
+// indexer, a sync client). The last error is attempt's.
+template <typename Attempt>
+bool Retrying(Attempt attempt, std::initializer_list<DWORD> passing) {
+    constexpr ULONGLONG kRetryForMs = 1000;
+    constexpr DWORD kPauseMs = 20;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (attempt()) return true;
+        const DWORD error = GetLastError();
+        if (std::find(passing.begin(), passing.end(), error) == passing.end() ||
+            GetTickCount64() - start >= kRetryForMs) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(kPauseMs);
+    }
+}
+
+std::u16string HigherRights(std::u16string_view who) {
+    return std::u16string(who) + u" runs with higher rights than vek.exe (as administrator?)";
+}
+
+// A request on its way to the host: the sending thread reads the request and
+// writes what came of it; the thread that started it frees it once the
+// sender has ended.
 struct Delivery {
     HWND window;
     HWND own;
@@ -59,22 +86,64 @@ struct Delivery {
     DWORD error = 0;
 };
 
-DWORD WINAPI Deliver(void* share) {
-    const std::unique_ptr<std::shared_ptr<Delivery>> owner(
-        static_cast<std::shared_ptr<Delivery>*>(share));
-    Delivery& delivery = **owner;
+DWORD WINAPI Deliver(void* parameter) {
+    Delivery& delivery = *static_cast<Delivery*>(parameter);
     COPYDATASTRUCT record{delivery.marker, static_cast<DWORD>(delivery.bytes.size()),
                           delivery.bytes.data()};
-    // Waits for as long as the host takes, but tells a message the window
-    // never took (too large to pass, the window went away first, its thread
-    // hung) from one it handled, whatever the window answered.
+    // Waits for as long as the host takes, and tells a message the window
+    // never took (too large to pass, the window went away first, it runs with
+    // higher rights) from one it handled, whatever the window answered. Not
+    // SMTO_ABORTIFHUNG: the system judges a thread hung in the instant
+    // between another sender's message waking it and its asking for that
+    // message, if it had been idle for five seconds before, and the request
+    // would be dropped on a live host. Whether the host hangs is for the
+    // watch to say (WaitWhileTaking).
     DWORD_PTR answer = 0;
     delivery.taken =
         SendMessageTimeoutW(delivery.window, WM_COPYDATA, reinterpret_cast<WPARAM>(delivery.own),
-                            reinterpret_cast<LPARAM>(&record), SMTO_ABORTIFHUNG, INFINITE,
-                            &answer) != 0;
+                            reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, INFINITE, &answer) != 0;
     delivery.error = GetLastError();
     return 0;
+}
+
+// Waits until thread has ended, handling the messages sent to this thread
+// meanwhile, as SendMessage does while it waits. False when window stops
+// taking messages first: the system judges it hung (it has not asked for a
+// message for five seconds and is not waiting for one) at every look for
+// kHungForMs in a row. A single look proves nothing: the system's test can
+// hold for an instant for a live window, while a busy machine lets a woken
+// host wait for its turn.
+bool WaitWhileTaking(HANDLE thread, HWND window) {
+    constexpr DWORD kLookEveryMs = 250;
+    constexpr ULONGLONG kHungForMs = 3000;
+    bool hung = false;
+    ULONGLONG hungSince = 0;
+    for (;;) {
+        const DWORD woke =
+            MsgWaitForMultipleObjects(1, &thread, FALSE, kLookEveryMs, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke == WAIT_FAILED) {
+            throw RuntimeFailure(FailureKind::SystemError,
+                                 u"waiting for the host: " + SystemMessage(GetLastError()));
+        }
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (!IsHungAppWindow(window)) {
+            hung = false;
+        } else if (!hung) {
+            hung = true;
+            hungSince = GetTickCount64();
+        } else if (GetTickCount64() - hungSince >= kHungForMs) {
+            return false;
+        }
+    }
+}
+
+void ShowVekMessage(std::u16string_view text, UINT iconFlags) {
+    // In front of every window: vek.exe may have been started by a program in
+    // the background, whose windows the system keeps from the foreground.
+    MessageBoxW(nullptr, Wide(text).c_str(), L"VEK",
+                MB_OK | MB_SETFOREGROUND | MB_TOPMOST | iconFlags);
 }
 
 }  // namespace
@@ -112,10 +181,6 @@ std::wstring FileApiPath(std::u16string_view path) {
     }
     if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
-}
-
-void ShowVekMessage(HWND owner, std::u16string_view text, UINT iconFlags) {
-    MessageBoxW(owner, Wide(text).c_str(), L"VEK", MB_OK | MB_SETFOREGROUND | iconFlags);
 }
 
 Hwnd Win32Platform::OwnHwnd() const {
@@ -156,10 +221,18 @@ bool Win32Platform::FileExists(std::u16string_view path) const {
 }
 
 std::unique_ptr<InputFile> Win32Platform::OpenForRead(std::u16string_view path) {
-    ScopedHandle file(NullIfInvalid(
-        CreateFileW(FileApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
-    if (!file) ThrowFileError(u"Could not open", path, GetLastError());
+    // Shared for deleting too: INIT replaces vek.ini while other runs read it.
+    const std::wstring full = FileApiPath(path);
+    ScopedHandle file;
+    const bool opened = Retrying(
+        [&] {
+            file.Reset(NullIfInvalid(CreateFileW(
+                full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
+            return static_cast<bool>(file);
+        },
+        {ERROR_SHARING_VIOLATION});
+    if (!opened) ThrowFileError(u"Could not open", path, GetLastError());
     // Devices such as CON or a named pipe are not text files to read.
     if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
         throw RuntimeFailure(FailureKind::FileError, Quoted(path) + u" is not a file");
@@ -169,10 +242,12 @@ std::unique_ptr<InputFile> Win32Platform::OpenForRead(std::u16string_view path) 
 
 void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_view bytes) {
     // Write the new content beside the file, then move it over the old one in
-    // one step: a failure on the way leaves the old file as it was.
+    // one step: a failure on the way leaves the old file as it was, and a
+    // reader finds the old file or the new one, never a part. The temporary
+    // name is longer than the file's, so it takes the long form on its own.
     const std::wstring target = FileApiPath(path);
     const std::wstring temporary =
-        target + L".~" + Wide(PlainNumber(GetCurrentProcessId())) + L".tmp";
+        FileApiPath(std::u16string(path) + u".~" + PlainNumber(GetCurrentProcessId()) + u".tmp");
     ScopedHandle file(NullIfInvalid(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
     if (!file) ThrowFileError(u"Could not write", path, GetLastError());
@@ -194,8 +269,13 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
     }
     if (!FlushFileBuffers(file.Get())) abandon(u"Could not write");
     file.Reset();
-    if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A reader holding vek.ini for a moment refuses the replace.
+    if (!Retrying(
+            [&] {
+                return MoveFileExW(temporary.c_str(), target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+            },
+            {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED})) {
         abandon(u"Could not replace");
     }
 }
@@ -250,49 +330,83 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string 
     const HWND window = ToHwnd(target);
     // A handle that names no window (a stale vek.ini) takes nothing: nothing to report.
     if (!IsWindow(window)) return;
+    const std::u16string host = u"the host window " + PlainNumber(target);
     const std::u16string request =
         u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes.size())) + u" bytes)";
     if (bytes.size() > MAXDWORD) {
         throw RuntimeFailure(FailureKind::SystemError, request + u" is too large to send");
     }
-    const auto notResponding = [&] {
-        return RuntimeFailure(FailureKind::SystemError, u"the host window " + PlainNumber(target) +
-                                                            u" is not responding: " + request +
-                                                            u" may not have been taken");
-    };
+    const RuntimeFailure notResponding(
+        FailureKind::SystemError,
+        host + u" is not responding: " + request + u" may not have been taken");
     // The message goes from a thread of its own, so that this one can watch
     // the host: a host whose thread stops taking messages never answers, and
-    // would hang whoever called vek.exe. Messages sent to this thread
-    // meanwhile are handled, as while SendMessage waits.
-    auto delivery = std::make_shared<Delivery>(Delivery{window, own_, marker, std::move(bytes)});
-    auto* share = new std::shared_ptr<Delivery>(delivery);
-    const ScopedHandle thread(CreateThread(nullptr, 0, Deliver, share, 0, nullptr));
+    // would hang whoever called vek.exe.
+    auto delivery = std::make_unique<Delivery>(Delivery{window, own_, marker, std::move(bytes)});
+    const ScopedHandle thread(CreateThread(nullptr, 0, Deliver, delivery.get(), 0, nullptr));
     if (!thread) {
-        delete share;
         throw RuntimeFailure(FailureKind::SystemError,
                              request + u" cannot be sent: " + SystemMessage(GetLastError()));
     }
-    const HANDLE sending = thread.Get();
-    while (MsgWaitForMultipleObjects(1, &sending, FALSE, 250, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (IsHungAppWindow(window)) throw notResponding();
+    if (!WaitWhileTaking(thread.Get(), window)) {
+        // The sender may never return: it keeps the request, for the end of
+        // the process to free.
+        delivery.release();
+        throw notResponding;
     }
     if (delivery->taken) return;
-    if (delivery->error == ERROR_TIMEOUT) throw notResponding();  // hung before it was sent
+    // Refused with access denied by a window that is still there: the system
+    // keeps a program from sending to one with higher rights. (A window that
+    // went away during the send may say so too.)
+    if (delivery->error == ERROR_ACCESS_DENIED && IsWindow(window)) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             HigherRights(host) + u": " + request + u" was not taken");
+    }
+    if (delivery->error == ERROR_TIMEOUT || IsHungAppWindow(window)) throw notResponding;
     throw RuntimeFailure(FailureKind::SystemError, request + u" was not taken by window " +
                                                        PlainNumber(target) + u": " +
                                                        SystemMessage(delivery->error));
 }
 
-void Win32Platform::ShowMessage(std::u16string_view text) {
-    ShowVekMessage(nullptr, text, 0);
+void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
+    ShowVekMessage(text, kind == MessageKind::Failure ? MB_ICONERROR : 0);
+}
+
+ErrorStream Win32Platform::ErrorOutput() const {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return ErrorStream::None;
+    DWORD mode = 0;
+    if (GetConsoleMode(err, &mode)) return ErrorStream::Console;
+    // A file, a pipe, or a device such as NUL: a program has the report.
+    return GetFileType(err) == FILE_TYPE_UNKNOWN ? ErrorStream::None : ErrorStream::Captured;
+}
+
+void Win32Platform::WriteError(std::u16string_view text) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    switch (ErrorOutput()) {
+        case ErrorStream::None:
+            return;
+        case ErrorStream::Console:
+            WriteConsoleW(err, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+            return;
+        case ErrorStream::Captured:
+            const std::string utf8 = Encode(CodePage::Utf8, text);
+            WriteFile(err, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+            return;
+    }
 }
 
 std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view name) {
     const std::string nameText(name);
     ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, TRUE, nameText.c_str()));
-    if (!mapping) return std::nullopt;
+    if (!mapping) {
+        if (GetLastError() != ERROR_ACCESS_DENIED) return std::nullopt;
+        throw RuntimeFailure(
+            FailureKind::SystemError,
+            HigherRights(u"the host that published '" + Decode(CodePage::Ansi, name) + u"'") +
+                u": its shared memory cannot be read");
+    }
     HostSnapshot snapshot{};
     ScopedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) return snapshot;
@@ -307,7 +421,30 @@ std::optional<HostSnapshot> Win32Platform::ReadHostMemory(std::string_view name)
 }
 
 void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) {
-    win32::PostDropFiles(target, block);
+    ScopedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, block.size()));
+    void* data = memory ? GlobalLock(memory.Get()) : nullptr;
+    if (data == nullptr) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"the file-drop block: " + SystemMessage(GetLastError()));
+    }
+    std::memcpy(data, block.data(), block.size());
+    GlobalUnlock(memory.Get());
+    // The receiver frees the block once it has the message; a post that
+    // failed leaves it to us.
+    if (PostMessageW(ToHwnd(target), WM_DROPFILES, reinterpret_cast<WPARAM>(memory.Get()), 0)) {
+        memory.Detach();
+        return;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_INVALID_WINDOW_HANDLE) return;  // no window (any more): nothing to report
+    const std::u16string host = u"the host window " + PlainNumber(target);
+    if (error == ERROR_ACCESS_DENIED && IsWindow(ToHwnd(target))) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             HigherRights(host) + u": the file drop was not taken");
+    }
+    throw RuntimeFailure(FailureKind::SystemError, u"the file drop was not taken by window " +
+                                                       PlainNumber(target) + u": " +
+                                                       SystemMessage(error));
 }
 
 }  // namespace vek::win32

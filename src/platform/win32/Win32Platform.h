@@ -22,7 +22,9 @@ public:
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
     void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
-    void ShowMessage(std::u16string_view text) override;
+    void ShowMessage(std::u16string_view text, MessageKind kind) override;
+    ErrorStream ErrorOutput() const override;
+    void WriteError(std::u16string_view text) override;
     std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;
     void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
 
@@ -33,8 +35,5 @@ private:
 // The full path of path, in the form the file functions accept beyond
 // MAX_PATH characters (with the \\?\ prefix when it is that long).
 std::wstring FileApiPath(std::u16string_view path);
-
-// Shows a message box captioned "VEK" with one OK button and the given icon flags.
-void ShowVekMessage(HWND owner, std::u16string_view text, UINT iconFlags);
 
 }  // namespace vek::win32
