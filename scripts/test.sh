@@ -4,8 +4,9 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer; the fuzz targets' seeds and
 # regressions, then a short campaign of each (VEK_FUZZ_SECONDS, default 30);
 # on one display, the Windows test programs under Wine for both builds and
-# both code pages, each build ending in its release package; last, the clang
-# compile of the Windows programs. On a machine that cannot start 32-bit
+# both code pages, each build ending in its release package; a short stress
+# run of many vek.exe at once (scripts/stress.sh); last, the clang compile of
+# the Windows programs. On a machine that cannot start 32-bit
 # programs (or with VEK_NO_32BIT=1) the 32-bit Windows tests are skipped, and
 # the last line says so.
 set -euo pipefail
@@ -20,6 +21,8 @@ done
 bash scripts/fuzz.sh "${VEK_FUZZ_SECONDS:-30}"
 vek_log "workflows release-x86 and release-x64, under Wine"
 vek_display sh -c 'cmake --workflow --preset release-x86 && cmake --workflow --preset release-x64'
+vek_log "many vek.exe at once against two live hosts, some rounds after the hosts sat idle"
+bash scripts/stress.sh --idle 6 --idle-every 5 20
 for workflow in windows-x86-clang windows-x64-clang; do
     vek_log "workflow $workflow"
     cmake --workflow --preset "$workflow"

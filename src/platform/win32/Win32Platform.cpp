@@ -5,7 +5,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
-#include <optional>
 
 #include "app/CommandLine.h"
 #include "platform/win32/ScopedWin.h"
@@ -76,7 +75,7 @@ std::u16string HigherRights(std::u16string_view who) {
 
 // A request on its way to the host: the sending thread reads the request and
 // writes what came of it; the thread that started it frees it once the
-// sender has ended.
+// sender has ended, and never before.
 struct Delivery {
     HWND window;
     HWND own;
@@ -342,18 +341,17 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string 
     // The message goes from a thread of its own, so that this one can watch
     // the host: a host whose thread stops taking messages never answers, and
     // would hang whoever called vek.exe.
-    auto delivery = std::make_unique<Delivery>(Delivery{window, own_, marker, std::move(bytes)});
-    const ScopedHandle thread(CreateThread(nullptr, 0, Deliver, delivery.get(), 0, nullptr));
+    auto* sending = new Delivery{window, own_, marker, std::move(bytes)};
+    const ScopedHandle thread(CreateThread(nullptr, 0, Deliver, sending, 0, nullptr));
     if (!thread) {
+        delete sending;
         throw RuntimeFailure(FailureKind::SystemError,
                              request + u" cannot be sent: " + SystemMessage(GetLastError()));
     }
-    if (!WaitWhileTaking(thread.Get(), window)) {
-        // The sender may never return: it keeps the request, for the end of
-        // the process to free.
-        delivery.release();
-        throw notResponding;
-    }
+    // A sender that may never return keeps the request, for the end of the
+    // process to free.
+    if (!WaitWhileTaking(thread.Get(), window)) throw notResponding;
+    const std::unique_ptr<Delivery> delivery(sending);
     if (delivery->taken) return;
     // Refused with access denied by a window that is still there: the system
     // keeps a program from sending to one with higher rights. (A window that
