@@ -4,6 +4,7 @@
 // Input: a mode byte (code page, read block limit), the argument as UTF-16
 // units up to a unit 0xFFFF, then the file's bytes.
 
+#include <algorithm>
 #include <cstring>
 
 #include "FakePlatform.h"
@@ -42,17 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !request.ends_with(u"\r\nSecurityLevel: local\r\nCharset: Shift_JIS")) {
         std::abort();
     }
-    // Lines as line input counts them: CR or CR LF ends one; a last line
-    // without an end counts; a lone LF is inside a line.
-    std::int64_t lines = 0;
-    for (std::size_t i = 0; i < input.size(); ++i) {
-        if (input[i] == '\r') {
-            ++lines;
-            if (i + 1 < input.size() && input[i + 1] == '\n') ++i;
-        } else if (i + 1 == input.size()) {
-            ++lines;
-        }
-    }
+    // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF
+    // is inside a line, and a last line without an end counts too.
+    const std::int64_t lines = std::count(input.begin(), input.end(), '\r') +
+                               !(input.empty() || input.ends_with('\r') || input.ends_with("\r\n"));
     // When the name before the first "/" is still a.txt, Reference4 counts every line.
     if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
         request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") ==

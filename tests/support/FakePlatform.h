@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -16,8 +17,10 @@ namespace vek {
 
 struct FakeFile {
     std::string bytes;
-    bool directory = false;
-    bool hidden = false;
+    // CRs after the bytes, made up as they are read: a line count that meets
+    // the signed 32-bit limit needs no memory.
+    std::uint64_t crs = 0;
+    bool hidden = false;  // it opens, but FileExists does not see it
     bool locked = false;  // opening it fails, as for a file another process holds
 };
 
@@ -26,9 +29,8 @@ public:
     // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
-    // Set-up. Paths are made absolute against the current directory, ".\"
-    // dropped and ASCII letters folded, as the file system would find them.
-    Hwnd ownHwnd = 1234;
+    // Set-up. Paths are made absolute against the current directory and ".\"
+    // dropped, as the file system would find them.
     std::u16string commandArgs;
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
@@ -39,36 +41,40 @@ public:
     std::string* FileBytes(std::u16string_view path);
 
     // Records.
-    struct CopyData {
-        Hwnd target;
-        std::uint32_t marker;
-        std::string bytes;
-    };
-    std::vector<CopyData> sent;
+    std::vector<std::tuple<Hwnd, std::uint32_t, std::string>> sent;  // target, marker, bytes
     std::vector<std::u16string> messages;  // the requests shown instead of sent
     std::vector<std::u16string> failureMessages;
     std::u16string errorOutput;
     std::vector<std::pair<Hwnd, std::vector<std::uint8_t>>> drops;
-    mutable std::size_t decodedBytes = 0;  // of every code page
 
-    Hwnd OwnHwnd() const override { return ownHwnd; }
+    Hwnd OwnHwnd() const override { return 1234; }
     std::u16string CommandArgs() const override { return commandArgs; }
     std::u16string CurrentDirectory() const override { return currentDirectory; }
-    bool FileExists(std::u16string_view path) const override;
+    bool FileExists(std::u16string_view path) const override {
+        const auto it = files_.find(Key(path));
+        return it != files_.end() && !it->second.hidden;
+    }
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
-    void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override;
+    void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override {
+        if (failWrites)
+            throw RuntimeFailure(FailureKind::FileError, u"Could not write " + Quoted(path));
+        AddFile(path, std::string(bytes));
+    }
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
     void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
-        sent.push_back({target, marker, std::move(bytes)});
+        sent.emplace_back(target, marker, std::move(bytes));
     }
     void ShowMessage(std::u16string_view text, MessageKind kind) override {
         (kind == MessageKind::Failure ? failureMessages : messages).emplace_back(text);
     }
     ErrorStream ErrorOutput() const override { return errorStream; }
     void WriteError(std::u16string_view text) override { errorOutput += text; }
-    std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;
+    std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override {
+        const auto it = hostMemory.find(name);
+        return it == hostMemory.end() ? std::nullopt : std::optional(it->second);
+    }
     void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
         drops.push_back({target, {block.begin(), block.end()}});
     }

@@ -1,10 +1,8 @@
 // The balloon: the player tick by tick, and where the window goes.
 
 #include "TestSupport.h"
-#include "app/F_ZERO.h"
 #include "balloon/Layout.h"
 #include "balloon/Player.h"
-#include "request/Request.h"
 
 namespace vek {
 namespace {
@@ -33,7 +31,7 @@ TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
         {u"\\W1\\N/C", {u"\\", u"\\W", u"\\W1", u"\\W1\\", u"\\W1\\N", u"\\W1\\N/"}},
         {u"\\/nx", {u"\\", u"\\\r\n", u"\\\r\nx"}},
         {u"a\U0001F600b", {u"a", u"a\U0001F600", u"a\U0001F600b", u"a\U0001F600b"}},  // never half a pair
-        {u"\\w\U0001F600x", {u"", u"x"}}, {u"\U00010000x", {u"\U00010000", u"\U00010000x"}},
+        {u"\\w\U0001F600x", {u"", u"x"}}, {u"\U00010000\U0010FFFF", {u"\U00010000", u"\U00010000\U0010FFFF"}},
         {u"\xD800" u"a\xDC00", {u"\xD800", u"\xD800" u"a", u"\xD800" u"a\xDC00"}},
         {u"a\xD83D", {u"a", u"a\xD83D"}}};
     // clang-format on
@@ -52,15 +50,6 @@ TEST(PlayerTest, TheRunEndsEightyOneTicksAfterTheTrimmedText) {
         {u"ab", 82}, {u"ab     ", 82}, {u"  ab", 82}, {u"ab\t", 83}, {u"", 80}, {u"   ", 80}, {u"a\\w", 81}};
     // clang-format on
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
-    // The form's timer plays BlnText: the not-ready report with its request.
-    FakePlatform fake;
-    fake.commandArgs = u"OnX#a\\cb";
-    F_ZERO form{fake};
-    ASSERT_EQ(form.Form_Load(), Outcome::ShowBalloon);
-    std::size_t ticks = 1;
-    while (form.TmBln_Timer() == Outcome::KeepRunning) ++ticks;
-    EXPECT_EQ(form.BlnShown, u"b" + NotificationTail(1234));
-    EXPECT_EQ(ticks, Frames(form.BlnText).size() + 1);
 }
 
 TEST(LayoutTest, TwipsBecomePixelsAtTheWindowsDpi) {

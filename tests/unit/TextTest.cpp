@@ -13,8 +13,8 @@ TEST(TextTest, TrimSubstringsAndNumberForms) {
     EXPECT_EQ(Left(u"abc", 2) + u"|" + Left(u"abc", 10), u"ab|abc");
     EXPECT_EQ(Mid(u"abcdef", 3) + u"|" + Mid(u"abc", 3) + u"|" + Mid(u"abc", 4), u"cdef|c|");
     EXPECT_EQ(Mid(u"abcdef", 3, 2) + u"|" + Mid(u"abc", 99, 5), u"cd|");
-    for (std::int64_t start : {1, 2, 3, 5, 9}) {
-        EXPECT_EQ(InStr(start, u"a#b#c", u"#"), start <= 2 ? 2 : start <= 4 ? 4 : 0);
+    for (const auto& [start, at] : {std::pair(1, 2), {2, 2}, {3, 4}, {5, 0}, {9, 0}}) {
+        EXPECT_EQ(InStr(start, u"a#b#c", u"#"), at);
     }
     EXPECT_EQ(PaddedNumber(1234) + PaddedNumber(0) + PaddedNumber(-1), u" 1234 0-1");
     EXPECT_EQ(PlainNumber(-2147483648), u"-2147483648");

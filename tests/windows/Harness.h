@@ -19,7 +19,7 @@ namespace vek::test {
 namespace fs = std::filesystem;
 
 inline const bool kDpiAware = SetProcessDPIAware();  // rectangles in physical pixels
-inline const int kScreenDpi = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY);
+inline const double kPx = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY) / 1440.0;  // a twip's pixels
 inline std::int32_t Id(HWND hwnd) {  // a handle as vek.exe writes it
     return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
 }
@@ -31,12 +31,6 @@ inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for wh
     out.resize(WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
                                    text.data(), int(text.size()), out.data(), int(out.size()),
                                    nullptr, nullptr));
-    return out;
-}
-inline std::wstring Text(UINT codePage, std::string_view bytes) {
-    std::wstring out(bytes.size(), L'\0');
-    out.resize(MultiByteToWideChar(codePage, 0, bytes.data(), int(bytes.size()), out.data(),
-                                   int(out.size())));
     return out;
 }
 inline std::string ReadFile(const fs::path& path) {
@@ -91,7 +85,8 @@ struct Mapping {
     ~Mapping() { CloseHandle(handle); }
 };
 
-// A message-only window of this thread that records what it receives.
+// A message-only window of this thread that records what it receives. It
+// answers a request with 0, as a host may: the request was taken all the same.
 struct Host {
     std::vector<std::tuple<HWND, ULONG_PTR, std::string>> got;  // sender, dwData, bytes
     std::vector<std::wstring> drops;  // a path, empty where Wine keeps another process's block
@@ -108,7 +103,7 @@ struct Host {
             const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
             self.got.emplace_back(HWND(wParam), data.dwData,
                                   std::string(static_cast<const char*>(data.lpData), data.cbData));
-            return TRUE;
+            return 0;
         }
         if (message != WM_DROPFILES) return DefWindowProcW(hwnd, message, wParam, lParam);
         std::wstring path(DragQueryFileW(HDROP(wParam), 0, nullptr, 0) + 1, L'\0');
@@ -130,7 +125,8 @@ struct RunResult {
     // Every 20 ms, each visible window but a message box: when (ms after the
     // start), which, where, and whether one of the run had the foreground.
     std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
-    std::string err;  // standard error, when it was captured
+    bool errCaptured = true;  // standard error went to a file, read back into err
+    std::string err;
 };
 // Called every 20 ms with the run's window seen last (or none) and how long
 // its windows have shown; true ends the run there and then.
@@ -177,7 +173,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
                                      &si, &pi)
               : CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(), &si, &pi));
     if (si.hStdError) CloseHandle(si.hStdError);
-    RunResult run;
+    RunResult run{.errCaptured = captureErr};
     std::set<HWND> answered;
     HWND shown = nullptr;
     for (const ULONGLONG start = GetTickCount64(); pi.hProcess && run.ended < 30000;) {
