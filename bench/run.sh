@@ -51,9 +51,9 @@ delivery() {
         echo "command 1 = bare sender, command 2 = vek.exe, command 3 = bare sender without a window"
         vek_wine "$tools/vekbench.exe" "$runs" "bare-$arch.txt" "vek-$arch.txt" "nowindow-$arch.txt"
     done
-    if [ -n "$(vek_no_32bit_reason)" ]; then
-        vek_log "delivery latency, x86: not measured: $(vek_no_32bit_reason)"
-    fi
+    local no32
+    no32="$(vek_no_32bit_reason)"
+    if [ -n "$no32" ]; then vek_log "delivery latency, x86: not measured: $no32"; fi
     exec 3>&-
     wait
     echo "the host received $(grep -c "WM_COPYDATA" host-output.txt) requests"

@@ -62,9 +62,7 @@ export LOCPATH="$VEK_ROOT/build/locale"
 vek_wine() { env LC_ALL="${VEK_LC_ALL:-ja_JP.UTF-8}" "$VEK_ROOT/cmake/wine.sh" "$@"; }
 # The Windows architectures whose programs can start here: x64, and x86 when
 # the machine can start 32-bit programs (see cmake/wine.sh).
-vek_arches() {
-    if "$VEK_ROOT/cmake/wine.sh" --can-run-32bit >/dev/null; then echo x64 x86; else echo x64; fi
-}
+vek_arches() { if [ -z "$(vek_no_32bit_reason)" ]; then echo x64 x86; else echo x64; fi; }
 # Why 32-bit programs cannot start here; nothing when they can.
 vek_no_32bit_reason() { "$VEK_ROOT/cmake/wine.sh" --can-run-32bit || true; }
 

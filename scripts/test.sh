@@ -6,9 +6,9 @@
 # on one display, the Windows test programs under Wine for both builds and
 # both code pages, each build ending in its release package; a short stress
 # run of many vek.exe at once (scripts/stress.sh); last, the clang compile of
-# the Windows programs. On a machine that cannot start 32-bit
-# programs (or with VEK_NO_32BIT=1) the 32-bit Windows tests are skipped, and
-# the last line says so.
+# the Windows programs. On a machine that cannot start 32-bit programs (or
+# with VEK_NO_32BIT=1) the 32-bit Windows tests are skipped, and the last line
+# says so.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$VEK_ROOT"

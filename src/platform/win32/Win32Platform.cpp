@@ -73,6 +73,21 @@ std::u16string HigherRights(std::u16string_view who) {
     return std::u16string(who) + u" runs with higher rights than vek.exe (as administrator?)";
 }
 
+// The report of what (a request, a drop) that window target refused with
+// error. Access denied from a window that is still there means the system
+// keeps a program from sending or posting to one with higher rights; a
+// window that went away meanwhile may say so too.
+RuntimeFailure NotTaken(Hwnd target, std::u16string_view what, DWORD error) {
+    if (error == ERROR_ACCESS_DENIED && IsWindow(ToHwnd(target))) {
+        return RuntimeFailure(FailureKind::SystemError,
+                              HigherRights(u"the host window " + PlainNumber(target)) + u": " +
+                                  std::u16string(what) + u" was not taken");
+    }
+    return RuntimeFailure(FailureKind::SystemError,
+                          std::u16string(what) + u" was not taken by window " +
+                              PlainNumber(target) + u": " + SystemMessage(error));
+}
+
 // A request on its way to the host: the sending thread reads the request and
 // writes what came of it; the thread that started it frees it once the
 // sender has ended, and never before.
@@ -329,15 +344,15 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string 
     const HWND window = ToHwnd(target);
     // A handle that names no window (a stale vek.ini) takes nothing: nothing to report.
     if (!IsWindow(window)) return;
-    const std::u16string host = u"the host window " + PlainNumber(target);
     const std::u16string request =
         u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes.size())) + u" bytes)";
     if (bytes.size() > MAXDWORD) {
         throw RuntimeFailure(FailureKind::SystemError, request + u" is too large to send");
     }
-    const RuntimeFailure notResponding(
-        FailureKind::SystemError,
-        host + u" is not responding: " + request + u" may not have been taken");
+    const RuntimeFailure notResponding(FailureKind::SystemError,
+                                       u"the host window " + PlainNumber(target) +
+                                           u" is not responding: " + request +
+                                           u" may not have been taken");
     // The message goes from a thread of its own, so that this one can watch
     // the host: a host whose thread stops taking messages never answers, and
     // would hang whoever called vek.exe.
@@ -353,17 +368,12 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string 
     if (!WaitWhileTaking(thread.Get(), window)) throw notResponding;
     const std::unique_ptr<Delivery> delivery(sending);
     if (delivery->taken) return;
-    // Refused with access denied by a window that is still there: the system
-    // keeps a program from sending to one with higher rights. (A window that
-    // went away during the send may say so too.)
-    if (delivery->error == ERROR_ACCESS_DENIED && IsWindow(window)) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             HigherRights(host) + u": " + request + u" was not taken");
+    // Refused for its rights, whether or not the host also hangs.
+    if (delivery->error != ERROR_ACCESS_DENIED &&
+        (delivery->error == ERROR_TIMEOUT || IsHungAppWindow(window))) {
+        throw notResponding;
     }
-    if (delivery->error == ERROR_TIMEOUT || IsHungAppWindow(window)) throw notResponding;
-    throw RuntimeFailure(FailureKind::SystemError, request + u" was not taken by window " +
-                                                       PlainNumber(target) + u": " +
-                                                       SystemMessage(delivery->error));
+    throw NotTaken(target, request, delivery->error);
 }
 
 void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
@@ -381,17 +391,14 @@ ErrorStream Win32Platform::ErrorOutput() const {
 
 void Win32Platform::WriteError(std::u16string_view text) {
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0;
     DWORD written = 0;
-    switch (ErrorOutput()) {
-        case ErrorStream::None:
-            return;
-        case ErrorStream::Console:
-            WriteConsoleW(err, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            return;
-        case ErrorStream::Captured:
-            const std::string utf8 = Encode(CodePage::Utf8, text);
-            WriteFile(err, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-            return;
+    if (GetConsoleMode(err, &mode)) {
+        WriteConsoleW(err, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    } else {
+        const std::string utf8 = Encode(CodePage::Utf8, text);
+        WriteFile(err, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     }
 }
 
@@ -435,14 +442,7 @@ void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> blo
     }
     const DWORD error = GetLastError();
     if (error == ERROR_INVALID_WINDOW_HANDLE) return;  // no window (any more): nothing to report
-    const std::u16string host = u"the host window " + PlainNumber(target);
-    if (error == ERROR_ACCESS_DENIED && IsWindow(ToHwnd(target))) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             HigherRights(host) + u": the file drop was not taken");
-    }
-    throw RuntimeFailure(FailureKind::SystemError, u"the file drop was not taken by window " +
-                                                       PlainNumber(target) + u": " +
-                                                       SystemMessage(error));
+    throw NotTaken(target, u"the file drop", error);
 }
 
 }  // namespace vek::win32
