@@ -6,6 +6,7 @@
 #include "delivery/Target.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
+#include "text/Failure.h"
 #include "text/Text.h"
 
 namespace vek {
@@ -18,18 +19,28 @@ constexpr std::uint32_t kSstpMarker = 9801;
 // are the player's new-line tag.
 constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\n";
 
+constexpr std::u16string_view kInvisible =
+    u"this program runs where no window can be seen (as a service, or as a task that runs "
+    u"whether the user is logged on or not)";
+
 }  // namespace
 
 Outcome F_ZERO::Form_Load() {
-    TargetHwnd = 0;
     TargetHwnd = ReadTargetFile(platform_);
-    if (TargetHwnd == 0) TargetHwnd = FindHostHwnd(platform_);
+    // A handle that names no window (a host that has restarted since INIT
+    // wrote it) is no target: a host that runs now is looked up as when
+    // vek.ini names none. -1 is no window, but a target all the same.
+    if (TargetHwnd != kShowInsteadOfSend && !IsLiveTarget(platform_, TargetHwnd)) {
+        const HostLookup host = FindHostHwnd(platform_);
+        TargetHwnd = host.window;
+        refusedHost_ = host.refused;
+    }
 
     const std::u16string commandText = Trim(platform_.CommandArgs());
 
     if (commandText.empty() || commandText == u"/?") {
         BlnText = kUsageText;
-        return StartBln();
+        return Shown(StartBln(), u"the usage text");
     }
     if (commandText.starts_with(u"DROP")) {
         DropCommand(CommandArgument(commandText));
@@ -48,7 +59,7 @@ Outcome F_ZERO::Form_Load() {
         return SendSstp(BuildSendRequest(commandText, platform_.OwnHwnd()));
     }
     if (commandText.starts_with(u"TestPoint")) {
-        return Outcome::ShowTestWindow;
+        return Shown(Outcome::ShowTestWindow, u"the test window");
     }
     return SendSstp(BuildEventRequest(commandText, platform_.OwnHwnd()));
 }
@@ -62,12 +73,21 @@ void F_ZERO::DropCommand(std::u16string_view argument) {
 
 Outcome F_ZERO::SendSstp(const std::u16string& request) {
     if (TargetHwnd == 0) {
+        // A host was there, but kept vek.exe from finding its window: that,
+        // not "not ready", is what went wrong.
+        if (!refusedHost_.empty()) {
+            throw RuntimeFailure(FailureKind::SystemError,
+                                 HigherRights(u"the host that published " + Quoted(refusedHost_)) +
+                                     u": its shared memory cannot be read");
+        }
         BlnText = std::u16string(kNotReadyText) + request;
-        return StartBln();
+        return Shown(StartBln(), u"\"Object Platform is not ready!!\" (no host window is known)",
+                     request);
     }
     if (TargetHwnd == kShowInsteadOfSend) {
+        Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request);
         platform_.ShowMessage(request, MessageKind::Request);
-    } else if (IsWindowTarget(TargetHwnd)) {
+    } else {
         // The request declares Shift_JIS, so it goes out as such whatever the
         // system's code page; it is encoded only when it does go out.
         platform_.SendCopyData(TargetHwnd, kSstpMarker,
@@ -81,6 +101,19 @@ Outcome F_ZERO::StartBln() {
     BlnPos = 1;
     BlnShown.clear();
     return Outcome::ShowBalloon;
+}
+
+Outcome F_ZERO::Shown(Outcome outcome, std::u16string_view what,
+                      std::u16string_view request) const {
+    // Nobody would see it, and a window waiting to be closed would keep an
+    // unattended caller waiting for ever: the run fails and says so where
+    // its report is read.
+    if (!platform_.CanShowWindows()) {
+        std::u16string report = std::u16string(what) + u" cannot be shown: " + std::u16string(kInvisible);
+        if (!request.empty()) report += u": " + std::u16string(request);
+        throw RuntimeFailure(FailureKind::SystemError, std::move(report));
+    }
+    return outcome;
 }
 
 Outcome F_ZERO::TmBln_Timer() {

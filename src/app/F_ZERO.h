@@ -40,8 +40,14 @@ private:
     Outcome SendSstp(const std::u16string& request);
     Outcome StartBln();
     void DropCommand(std::u16string_view argument);
+    // outcome, when what it shows can be seen; else a failure naming what,
+    // with the request that would be lost.
+    Outcome Shown(Outcome outcome, std::u16string_view what,
+                  std::u16string_view request = {}) const;
 
     Platform& platform_;
+    // A host memory that may not be read, met while looking the host up.
+    std::u16string refusedHost_;
 };
 
 }  // namespace vek

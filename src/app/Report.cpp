@@ -26,8 +26,16 @@ std::u16string ReportText(const Platform& platform, const std::exception_ptr& fa
 int ReportFailure(Platform& platform, const std::exception_ptr& failure) {
     const std::u16string report = ReportText(platform, failure);
     const ErrorStream where = platform.ErrorOutput();
-    if (where != ErrorStream::None) platform.WriteError(u"VEK: " + report + u"\r\n");
-    if (where != ErrorStream::Captured) platform.ShowMessage(report, MessageKind::Failure);
+    // A write that fails (a pipe whose reader has gone, a full disk) counts
+    // as no standard error: the report must still reach somebody.
+    const bool written =
+        where != ErrorStream::None && platform.WriteError(u"VEK: " + report + u"\r\n");
+    if (written && where == ErrorStream::Captured) return 1;  // a program has it
+    if (platform.CanShowWindows()) {
+        platform.ShowMessage(report, MessageKind::Failure);
+    } else if (!written) {
+        platform.WriteEventLog(report);
+    }
     return 1;
 }
 

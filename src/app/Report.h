@@ -10,7 +10,8 @@ namespace vek {
 // Reports failure and returns the exit code, 1. The report goes to standard
 // error whenever the caller gave one, and into a message box unless a
 // program captures standard error: a script that runs vek.exe unattended
-// must not wait for a box that nobody is there to click.
+// must not wait for a box that nobody is there to click. Where no box can be
+// seen either, and standard error took nothing, it goes to the event log.
 int ReportFailure(Platform& platform, const std::exception_ptr& failure);
 
 }  // namespace vek

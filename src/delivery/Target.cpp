@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "text/Failure.h"
 #include "text/Text.h"
@@ -40,9 +39,15 @@ Hwnd ReadTargetFile(Platform& platform) {
         bytes.append(block.data(), got);
     }
     std::u16string text;
-    if (bytes.starts_with("\xFF\xFE")) {  // UTF-16 LE, as Notepad's "Unicode" writes it
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big endian" write it
+        const bool big = bytes[0] == '\xFE';
         text.resize((bytes.size() - 2) / 2);
-        std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
+            const auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
+            text[i] = static_cast<char16_t>(big ? first << 8 | second : second << 8 | first);
+        }
     } else if (bytes.starts_with("\xEF\xBB\xBF")) {
         text = platform.Decode(CodePage::Utf8, std::string_view(bytes).substr(3));
     } else {
@@ -61,29 +66,59 @@ void WriteTargetFile(Platform& platform, std::u16string_view argument) {
                                 platform.EncodeExactly(CodePage::Ansi, argument, u"INIT") + "\r\n");
 }
 
-Hwnd FindHostHwnd(Platform& platform) {
+namespace {
+
+// The window named by the first hwnd entry of a host's memory; 0 for none.
+Hwnd HwndEntry(const Platform& platform, const HostSnapshot& snapshot) {
+    // The header is skipped as bytes: decoded with the text, a header byte
+    // that happens to be a lead byte would swallow the first key's first
+    // character.
+    const std::u16string text = platform.Decode(
+        CodePage::Ansi,
+        std::string_view(reinterpret_cast<const char*>(snapshot.data()), snapshot.size())
+            .substr(kHostHeaderSize));
+    const std::int64_t key = InStr(1, text, kHwndKeyEnd);
+    if (key == 0) return 0;
+    const std::int64_t value = key + static_cast<std::int64_t>(kHwndKeyEnd.size());
+    const std::int64_t end = InStr(value, text, u"\r");
+    if (end == 0) return 0;
+    try {
+        return ValPrefix(Mid(text, value, end - value));
+    } catch (const RuntimeFailure&) {
+        return 0;  // beyond 32 bits: the only failure ValPrefix has
+    }
+}
+
+}  // namespace
+
+HostLookup FindHostHwnd(Platform& platform) {
+    HostLookup found;
     for (std::string_view name : {"enbryo", "Sakura"}) {
-        const auto snapshot = platform.ReadHostMemory(name);
-        if (!snapshot) continue;
-        // Once a mapping exists it decides. The header is skipped as bytes:
-        // decoded with the text, a header byte that happens to be a lead byte
-        // would swallow the first key's first character.
-        const std::u16string text = platform.Decode(
-            CodePage::Ansi,
-            std::string_view(reinterpret_cast<const char*>(snapshot->data()), snapshot->size())
-                .substr(kHostHeaderSize));
-        const std::int64_t key = InStr(1, text, kHwndKeyEnd);
-        if (key == 0) return 0;
-        const std::int64_t value = key + static_cast<std::int64_t>(kHwndKeyEnd.size());
-        const std::int64_t end = InStr(value, text, u"\r");
-        if (end == 0) return 0;
-        try {
-            return ValPrefix(Mid(text, value, end - value));
-        } catch (const RuntimeFailure&) {
-            return 0;  // beyond 32 bits: the only failure ValPrefix has
+        HostSnapshot snapshot{};
+        switch (platform.ReadHostMemory(name, snapshot)) {
+            case HostMemory::None:
+                break;
+            case HostMemory::Refused:
+                if (found.refused.empty()) found.refused = platform.Decode(CodePage::Ansi, name);
+                break;
+            case HostMemory::Read:
+                if (const Hwnd window = HwndEntry(platform, snapshot);
+                    IsLiveTarget(platform, window)) {
+                    found.window = window;
+                    return found;
+                }
+                break;
         }
     }
-    return 0;
+    return found;
+}
+
+bool IsLiveTarget(const Platform& platform, Hwnd target) {
+    return IsWindowTarget(target) && platform.WindowExists(target);
+}
+
+std::u16string HigherRights(std::u16string_view who) {
+    return std::u16string(who) + u" runs with higher rights than vek.exe (as administrator?)";
 }
 
 }  // namespace vek

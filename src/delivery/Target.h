@@ -3,6 +3,7 @@
 // directory, else the one the host publishes in its shared memory, and which
 // handles a message may go to at all.
 
+#include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
@@ -21,8 +22,8 @@ constexpr bool IsWindowTarget(Hwnd target) {
 
 // The target in "vek.ini" in the current directory: the first field of its
 // first line (up to a comma or the line end, or between double quotes), read
-// with ValPrefix. The text is in the ANSI code page unless a UTF-8 or UTF-16
-// byte-order mark says otherwise. 0 when the file does not exist or holds no
+// with ValPrefix. The text is in the ANSI code page unless a UTF-8, UTF-16 LE
+// or UTF-16 BE byte-order mark says otherwise. 0 when the file does not exist or holds no
 // number; a number beyond 32 bits fails as an overflow naming the file.
 Hwnd ReadTargetFile(Platform& platform);
 
@@ -31,12 +32,28 @@ Hwnd ReadTargetFile(Platform& platform);
 // corrupted copy would name another window) or the file cannot be replaced.
 void WriteTargetFile(Platform& platform, std::u16string_view argument);
 
+// What the host lookup found: the host's window, or 0, and the name of a
+// host memory that exists but may not be read, if one was met on the way.
+struct HostLookup {
+    Hwnd window = 0;
+    std::u16string refused;
+};
+
 // The host window from the shared memory "enbryo", else "Sakura": the
 // decimal value of the first entry whose key ends in "hwnd" (key, U+0001,
-// value, CR) in the text after its 4-byte header. 0 when neither exists, and
-// when the one that exists holds no such entry, no CR after its value or a
-// value beyond 32 bits: nothing the host writes there ends the run. Memory
-// that exists but may not be read fails (see Platform::ReadHostMemory).
-Hwnd FindHostHwnd(Platform& platform);
+// value, CR) in the text after its 4-byte header, when that names a window.
+// A memory that holds no such entry, no CR after its value, a value beyond
+// 32 bits or one that names no window (its host crashed and left it behind)
+// gives no host, and the next name is tried: nothing the host writes there
+// ends the run. Neither does memory that may not be read: it is remembered,
+// for the run to report should it have nowhere to deliver.
+HostLookup FindHostHwnd(Platform& platform);
+
+// True for a target a message can reach now: a window handle (see
+// IsWindowTarget) that names a window.
+bool IsLiveTarget(const Platform& platform, Hwnd target);
+
+// The report for a host that keeps vek.exe out; who names it.
+std::u16string HigherRights(std::u16string_view who);
 
 }  // namespace vek

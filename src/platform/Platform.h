@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,8 +35,10 @@ public:
 };
 
 // Where the standard error handle the caller gave the program leads: nowhere
-// (a program started from a desktop or a console has none), to a console, or
-// to a file, a pipe or a device that a calling program captures or discards.
+// (a program started from a desktop or a console has none, and a handle that
+// is neither a file, a pipe, NUL nor a console of its own counts as none), to
+// the console, or to a file, a pipe or NUL that a calling program captures
+// or discards.
 enum class ErrorStream { None, Console, Captured };
 
 // The icon of a message box: none for a request shown instead of sent, the
@@ -47,6 +48,11 @@ enum class MessageKind { Request, Failure };
 // The first bytes of the host's shared memory, zero beyond what is mapped.
 inline constexpr std::size_t kHostSnapshotSize = 1024;
 using HostSnapshot = std::array<std::uint8_t, kHostSnapshotSize>;
+
+// What became of reading a host's shared memory: there is none under that
+// name, it exists but may not be read (its host runs with higher rights), or
+// the snapshot was taken.
+enum class HostMemory { None, Refused, Read };
 
 class Platform {
 public:
@@ -82,34 +88,44 @@ public:
     virtual void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                                bool* lossy) const = 0;
 
+    // True while target names a window.
+    virtual bool WindowExists(Hwnd target) const = 0;
+
     // Sends a WM_COPYDATA message with the own window as sender and waits
     // until the target has handled it, for as long as the target's thread
-    // goes on taking messages. A target that is no window is ignored; a
-    // window that does not take the message (it ends first, it runs with
-    // higher rights, or the message cannot be passed to it), and one whose
-    // thread has stopped taking messages, is a RuntimeFailure.
+    // goes on taking messages. Every way the request may not have been taken
+    // is a RuntimeFailure: the window is gone (or never was), it runs with
+    // higher rights, the message cannot be passed to it, or its thread has
+    // stopped taking messages.
     virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) = 0;
+
+    // Hands a file-drop block (DROPFILES header and list) to the target window
+    // in a posted WM_DROPFILES message, watched as SendCopyData's message is:
+    // a post that fails, or a window that stops taking messages while the
+    // system hands it the block, is a RuntimeFailure.
+    virtual void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
 
     // Shows text in a modal message box captioned "VEK" with one OK button,
     // in front of every other window.
     virtual void ShowMessage(std::u16string_view text, MessageKind kind) = 0;
 
+    // False where no window of the program can be seen: a service's or a
+    // scheduled task's window station, where a message box waits forever.
+    virtual bool CanShowWindows() const = 0;
+
     // Where standard error leads, and a text written there: UTF-16 on a
-    // console, UTF-8 into anything else; nothing where there is none.
+    // console, else in the code page the caller's tools read it in. False
+    // when the text could not be written.
     virtual ErrorStream ErrorOutput() const = 0;
-    virtual void WriteError(std::u16string_view text) = 0;
+    virtual bool WriteError(std::u16string_view text) = 0;
 
-    // Takes a snapshot of the named shared memory of the host. nullopt when
-    // no such mapping exists; a mapping whose view cannot be taken gives an
-    // all-zero snapshot. A mapping that exists but may not be read (its host
-    // runs with higher rights) is a RuntimeFailure.
-    virtual std::optional<HostSnapshot> ReadHostMemory(std::string_view name) = 0;
+    // Writes text as an error event into the system's event log, where an
+    // administrator looks for what an unattended program did.
+    virtual void WriteEventLog(std::u16string_view text) = 0;
 
-    // Hands a file-drop block (DROPFILES header and list) to the target window
-    // in a posted WM_DROPFILES message. A handle that names no window (any
-    // more) takes nothing, which is not reported; a post that fails for any
-    // other reason (its host runs with higher rights) is a RuntimeFailure.
-    virtual void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
+    // Takes a snapshot of the named shared memory of the host; a mapping
+    // whose view cannot be taken gives an all-zero snapshot.
+    virtual HostMemory ReadHostMemory(std::string_view name, HostSnapshot& snapshot) = 0;
 
     // Convenience forms of the conversions.
     std::u16string Decode(CodePage cp, std::string_view bytes) const {

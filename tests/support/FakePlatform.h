@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,7 +21,6 @@ struct FakeFile {
     // CRs after the bytes, made up as they are read: a line count that meets
     // the signed 32-bit limit needs no memory.
     std::uint64_t crs = 0;
-    bool hidden = false;  // it opens, but FileExists does not see it
     bool locked = false;  // opening it fails, as for a file another process holds
 };
 
@@ -34,9 +34,13 @@ public:
     std::u16string commandArgs;
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
+    std::set<std::string, std::less<>> refusedHostMemory;     // exists, may not be read
+    std::set<Hwnd> windows = {77};                            // the handles that name windows
     std::size_t readBlockLimit = 0;  // when not 0, Read returns at most this many bytes
     bool failWrites = false;         // ReplaceFileContent fails and leaves the file as it was
     ErrorStream errorStream = ErrorStream::None;
+    bool errorWriteFails = false;
+    bool canShowWindows = true;
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
     std::string* FileBytes(std::u16string_view path);
 
@@ -45,14 +49,14 @@ public:
     std::vector<std::u16string> messages;  // the requests shown instead of sent
     std::vector<std::u16string> failureMessages;
     std::u16string errorOutput;
+    std::vector<std::u16string> eventLog;
     std::vector<std::pair<Hwnd, std::vector<std::uint8_t>>> drops;
 
     Hwnd OwnHwnd() const override { return 1234; }
     std::u16string CommandArgs() const override { return commandArgs; }
     std::u16string CurrentDirectory() const override { return currentDirectory; }
     bool FileExists(std::u16string_view path) const override {
-        const auto it = files_.find(Key(path));
-        return it != files_.end() && !it->second.hidden;
+        return files_.contains(Key(path));
     }
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override {
@@ -63,20 +67,29 @@ public:
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
+    bool WindowExists(Hwnd target) const override { return windows.contains(target); }
     void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
         sent.emplace_back(target, marker, std::move(bytes));
+    }
+    void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
+        drops.push_back({target, {block.begin(), block.end()}});
     }
     void ShowMessage(std::u16string_view text, MessageKind kind) override {
         (kind == MessageKind::Failure ? failureMessages : messages).emplace_back(text);
     }
+    bool CanShowWindows() const override { return canShowWindows; }
     ErrorStream ErrorOutput() const override { return errorStream; }
-    void WriteError(std::u16string_view text) override { errorOutput += text; }
-    std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override {
-        const auto it = hostMemory.find(name);
-        return it == hostMemory.end() ? std::nullopt : std::optional(it->second);
+    bool WriteError(std::u16string_view text) override {
+        if (!errorWriteFails) errorOutput += text;
+        return !errorWriteFails;
     }
-    void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
-        drops.push_back({target, {block.begin(), block.end()}});
+    void WriteEventLog(std::u16string_view text) override { eventLog.emplace_back(text); }
+    HostMemory ReadHostMemory(std::string_view name, HostSnapshot& snapshot) override {
+        if (refusedHostMemory.contains(name)) return HostMemory::Refused;
+        const auto it = hostMemory.find(name);
+        if (it == hostMemory.end()) return HostMemory::None;
+        snapshot = it->second;
+        return HostMemory::Read;
     }
 
 private:

@@ -49,7 +49,7 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
         }
         if (outcome == Outcome::ShowTestWindow) did = u"test window";
     } catch (const RuntimeFailure& failure) {
-        did = u"failed: " + failure.Report();
+        did = u"failed: " + Short(failure.Report());
     }
     for (const auto& [target, marker, bytes] : fake.sent) {
         did += u"send " + PlainNumber(target) + (marker == 9801 ? u" " : u" unmarked ") +
@@ -95,8 +95,8 @@ const Case kCases[] = {
                         u"|Reference4: 3"},
     {u"SEND#こんé", u"send 77 S|Script: こん?", "77", 1252},  // Shift_JIS in every code page
     {u"OnX#a", u"show N|Event: OnX|Reference0: a", "-1"},
-    {u"OnX", u"", "65535"},  // the broadcast handle would reach every window
-    {u"OnX", u"send 12345678 N|Event: OnX", "12345678"},  // whether it names a window is the platform's to say
+    // The broadcast handle would reach every window; like a handle that names no window, no target.
+    {u"OnX", u"balloon Object Platform is not ready!!\\nN|Event: OnX", "65535"},
     {u"OnX#\\w5", u"balloon Object Platform is not ready!!\\nN|Event: OnX|Reference0: \\w5", "abc"},
     {u"SEND#x", u"balloon Object Platform is not ready!!\\nS|Script: x", nullptr},
     {u"OnX", u"failed: The target window handle in vek.ini: Overflow: '99999999999' is outside the signed 32-bit range",
@@ -128,24 +128,69 @@ TEST(RunTest, EachCommandDoesWhatItShould) {
     }
 }
 
-TEST(RunTest, AFailureIsReportedOnStandardErrorAndInABoxUnlessAProgramTakesIt) {
+// A report always reaches somebody and waits for nobody: a program that
+// captures standard error has it; else a box shows it where one can be seen,
+// and the event log keeps it where none can.
+TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     const auto x = std::make_exception_ptr(RuntimeFailure(FailureKind::FileError, u"x"));
+    const std::u16string report = u"File error: x";
+    const std::u16string line = u"VEK: File error: x\r\n";
+    using Texts = std::vector<std::u16string>;
+    struct Routing {
+        ErrorStream stream;
+        bool visible, writeFails;
+        std::exception_ptr failure;
+        std::u16string written;
+        Texts boxes, events;
+    };
     // clang-format off
-    const std::tuple<ErrorStream, std::exception_ptr, const char16_t*, std::vector<std::u16string>> cases[] = {
-        {ErrorStream::None, x, u"", {u"File error: x"}},
-        {ErrorStream::Console, x, u"VEK: File error: x\r\n", {u"File error: x"}},
-        {ErrorStream::Captured, x, u"VEK: File error: x\r\n", {}},
-        {ErrorStream::Captured, std::make_exception_ptr(std::bad_alloc()), u"VEK: Out of memory\r\n", {}},
-        {ErrorStream::None, std::make_exception_ptr(std::runtime_error("überall")), u"", {u"Unexpected failure: überall"}},
-        {ErrorStream::None, std::make_exception_ptr(42), u"", {u"Unexpected failure"}}};
+    const Routing cases[] = {
+        {ErrorStream::None, true, false, x, u"", {report}, {}},
+        {ErrorStream::Console, true, false, x, line, {report}, {}},
+        {ErrorStream::Captured, true, false, x, line, {}, {}},
+        {ErrorStream::Captured, true, true, x, u"", {report}, {}},  // a pipe whose reader has gone
+        {ErrorStream::None, false, false, x, u"", {}, {report}},
+        {ErrorStream::Console, false, false, x, line, {}, {}},
+        {ErrorStream::Captured, false, true, x, u"", {}, {report}},
+        {ErrorStream::Captured, true, false, std::make_exception_ptr(std::bad_alloc()), u"VEK: Out of memory\r\n", {}, {}},
+        {ErrorStream::None, true, false, std::make_exception_ptr(std::runtime_error("überall")), u"",
+         {u"Unexpected failure: überall"}, {}},
+        {ErrorStream::None, false, false, std::make_exception_ptr(42), u"", {}, {u"Unexpected failure"}}};
     // clang-format on
-    for (const auto& [stream, failure, written, boxes] : cases) {
+    for (const Routing& c : cases) {
         FakePlatform fake;
-        fake.errorStream = stream;
-        EXPECT_EQ(ReportFailure(fake, failure), 1);
-        EXPECT_EQ(fake.errorOutput, written);
-        EXPECT_EQ(fake.failureMessages, boxes);
+        fake.errorStream = c.stream;
+        fake.canShowWindows = c.visible;
+        fake.errorWriteFails = c.writeFails;
+        EXPECT_EQ(ReportFailure(fake, c.failure), 1);
+        EXPECT_EQ(fake.errorOutput, c.written);
+        EXPECT_EQ(fake.failureMessages, c.boxes);
+        EXPECT_EQ(fake.eventLog, c.events);
         EXPECT_TRUE(fake.messages.empty());
+    }
+}
+
+// Where no window can be seen, nothing waits to be closed: whatever would
+// show a window fails with a report instead, the request it would show
+// included; what shows nothing is not touched.
+TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
+    const char16_t* kWhere = u" cannot be shown: this program runs where no window can be seen (as a "
+                             u"service, or as a task that runs whether the user is logged on or not)";
+    // clang-format off
+    const std::tuple<const char16_t*, const char*, std::u16string> cases[] = {
+        {u"/?", "77", u"failed: System error: the usage text" + std::u16string(kWhere)},
+        {u"TestPoint", "77", u"failed: System error: the test window" + std::u16string(kWhere)},
+        {u"OnX", "-1", u"failed: System error: the request (target -1 shows it instead of sending it)" +
+                       std::u16string(kWhere) + u": N|Event: OnX"},
+        {u"OnX", "0", u"failed: System error: \"Object Platform is not ready!!\" (no host window is known)" +
+                      std::u16string(kWhere) + u": N|Event: OnX"},
+        {u"OnX", "77", u"send 77 N|Event: OnX"}, {u"INIT#5", "77", u"vek.ini 5\r\n"}};
+    // clang-format on
+    for (const auto& [command, ini, did] : cases) {
+        FakePlatform fake;
+        fake.canShowWindows = false;
+        fake.AddFile(u"vek.ini", ini);
+        EXPECT_EQ(Did(fake, command), did);
     }
 }
 
@@ -154,7 +199,8 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
     const std::pair<std::string, Hwnd> cases[] = {
         {"1234\r\n", 1234}, {"-1", -1}, {"123,456\r\n", 123}, {"abc\r\n", 0}, {" 1 2 \r\n999", 12}, {"&H1F\n", 31},
         {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9}, {"\"4,2\",3", 4}, {" \t\"42", 42},
-        {"\uFEFF4321\r\n", 4321}, {std::string(reinterpret_cast<const char*>(u"\uFEFF5678"), 10), 5678}};  // UTF-16 LE
+        {"\uFEFF4321\r\n", 4321}, {std::string(reinterpret_cast<const char*>(u"\uFEFF5678"), 10), 5678},  // UTF-16 LE
+        {std::string("\xFE\xFF\0""5\0""6\0\r", 8), 56}};  // UTF-16 BE
     // clang-format on
     FakePlatform fake;
     fake.readBlockLimit = 3;
@@ -164,10 +210,9 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
     }
     fake.AddFile(u"vek.ini", "1").locked = true;
     EXPECT_EQ(ReportOf([&] { ReadTargetFile(fake); }), "File error: Could not open '.\\vek.ini'");
-    fake.AddFile(u"vek.ini", "1").hidden = true;
-    EXPECT_EQ(ReadTargetFile(fake), 0);
     fake.currentDirectory = u"C:\\";  // a drive root: the path's two backslashes stay
     fake.AddFile(u"vek.ini", "8");
+    fake.windows = {8};
     fake.AddFile(u"C:\\\\a.txt");
     EXPECT_EQ(Did(fake, u"DROP#a.txt"), u"drop 8 C:\\\\a.txt");
     fake.failWrites = true;
@@ -205,18 +250,54 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
     for (const auto& [snapshot, target, codePage] : cases) {
         FakePlatform fake(codePage);
         fake.hostMemory["Sakura"] = snapshot;
-        EXPECT_EQ(FindHostHwnd(fake), target) << target;
+        fake.windows = {5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, 5678, -2147483648};
+        EXPECT_EQ(FindHostHwnd(fake).window, target) << target;
     }
-    // enbryo before Sakura; once a mapping exists it decides; vek.ini comes first.
-    FakePlatform fake;
-    fake.hostMemory["Sakura"] = Snapshot("s.hwnd^2002\r\n");
-    fake.hostMemory["enbryo"] = Snapshot("e.hwnd^1001\r\n");
-    fake.AddFile(u"vek.ini", "abc");
-    EXPECT_EQ(Did(fake, u"DROP#vek.ini"), u"drop 1001 C:\\work\\vek.ini");
-    fake.AddFile(u"vek.ini", "77");
-    EXPECT_EQ(Did(fake, u"SEND"), u"send 77 S|Script: ");
-    fake.hostMemory["enbryo"] = HostSnapshot{};
-    EXPECT_EQ(FindHostHwnd(fake), 0);
+}
+
+// vek.ini names the target while it names a window; else the host that runs
+// now, enbryo before Sakura, is looked up: a memory with no live window in it
+// (its host crashed and left it) passes to the next name, and one that may
+// not be read matters only to a request that then has nowhere to go.
+TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
+    const char16_t* kHigher = u"failed: System error: the host that published 'enbryo' runs with higher "
+                              u"rights than vek.exe (as administrator?): its shared memory cannot be read";
+    struct Lookup {
+        const char* ini;  // nullptr: no vek.ini
+        const char* enbryo;  // the hwnd entry's value; nullptr: none; "refused": may not be read
+        const char* sakura;
+        const char16_t* command;
+        const char16_t* did;
+    };
+    // clang-format off
+    const Lookup cases[] = {
+        {"77", "1001", "2002", u"SEND", u"send 77 S|Script: "},
+        {"abc", "1001", "2002", u"DROP#a.txt", u"drop 1001 C:\\work\\a.txt"},
+        {"555", "1001", "2002", u"OnX#1", u"send 1001 N|Event: OnX|Reference0: 1"},  // stale
+        {"555", "556", "2002", u"SEND", u"send 2002 S|Script: "},  // both stale
+        {"555", "556", nullptr, u"FILE#a.txt/1", u"balloon Object Platform is not ready!!\\nN|Event: OnFileRead"
+                                                 u"|Reference0: a.txt|Reference1: 1|Reference2: 1024|Reference3: two\\n"
+                                                 u"|Reference4: 2"},
+        {"555", "", "2002", u"DROP#a.txt", u"drop 2002 C:\\work\\a.txt"},  // no hwnd entry
+        {"555", nullptr, nullptr, u"DROP#a.txt", u""},
+        {"-1", "1001", nullptr, u"OnX", u"show N|Event: OnX"},
+        {nullptr, "refused", "2002", u"OnX", u"send 2002 N|Event: OnX"},
+        {"555", "refused", nullptr, u"OnX", kHigher}, {nullptr, "refused", "556", u"FILE#a.txt", kHigher},
+        {nullptr, "refused", nullptr, u"/?", u"balloon usage"}, {nullptr, "refused", nullptr, u"TestPoint", u"test window"},
+        {nullptr, "refused", nullptr, u"INIT#5", u"vek.ini 5\r\n"}, {nullptr, "refused", nullptr, u"DROP#a.txt", u""},
+    };
+    // clang-format on
+    for (const auto& [ini, enbryo, sakura, command, did] : cases) {
+        FakePlatform fake;
+        fake.windows = {77, 1001, 2002};
+        if (ini) fake.AddFile(u"vek.ini", ini);
+        fake.AddFile(u"a.txt", "one\r\ntwo");
+        for (const auto& [name, value] : {std::pair("enbryo", enbryo), std::pair("Sakura", sakura)}) {
+            if (value && value == std::string_view("refused")) fake.refusedHostMemory.insert(name);
+            else if (value) fake.hostMemory[name] = Snapshot(std::string("x.hwnd^") + value + "\r\n");
+        }
+        EXPECT_EQ(Did(fake, command), did) << (ini ? ini : "-") << " " << Utf8(command);
+    }
 }
 
 TEST(RunTest, ProgramNameIsSkippedAsWindowsSplitsIt) {

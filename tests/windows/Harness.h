@@ -19,7 +19,12 @@ namespace vek::test {
 namespace fs = std::filesystem;
 
 inline const bool kDpiAware = SetProcessDPIAware();  // rectangles in physical pixels
-inline const double kPx = GetDeviceCaps(GetDC(nullptr), LOGPIXELSY) / 1440.0;  // a twip's pixels
+inline const double kPx = [] {  // a twip's pixels
+    const HDC screen = GetDC(nullptr);
+    const double px = GetDeviceCaps(screen, LOGPIXELSY) / 1440.0;
+    ReleaseDC(nullptr, screen);
+    return px;
+}();
 inline std::int32_t Id(HWND hwnd) {  // a handle as vek.exe writes it
     return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
 }
@@ -154,32 +159,40 @@ inline HANDLE LowIntegrityToken() {
     return low;
 }
 
+// How a run starts, beyond its command line.
+struct Start {
+    bool captureErr = true;  // standard error to a file, else none (as from a desktop)
+    HANDLE token = nullptr;  // the rights it runs with; this process's when none
+    int show = -1;           // the show state its starter asks for, if any
+    const wchar_t* desktop = nullptr;  // "station\\desktop"; this process's when none
+};
+
 // Runs `"exe" args` in cwd until it ends, pumping this thread's messages,
 // answering message boxes and sampling other windows; ends it after 30 s.
-// Its standard error goes to a file, or nowhere (as when started from a
-// desktop) without captureErr; it runs with token's rights when given.
 inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wstring& args,
-                        const Act& act = {}, bool captureErr = true, HANDLE token = nullptr) {
+                        const Act& act = {}, const Start& start = {}) {
     const fs::path err = Unique();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     STARTUPINFOW si{sizeof si};
-    si.dwFlags = STARTF_USESTDHANDLES;
-    if (captureErr)
+    si.dwFlags = STARTF_USESTDHANDLES | (start.show >= 0 ? STARTF_USESHOWWINDOW : 0);
+    si.wShowWindow = static_cast<WORD>(start.show);
+    si.lpDesktop = const_cast<wchar_t*>(start.desktop);
+    if (start.captureErr)
         si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
     std::wstring line = L"\"" + exe.wstring() + L"\" " + args;
     PROCESS_INFORMATION pi{};
-    EXPECT_TRUE(
-        token ? CreateProcessAsUserW(token, exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(),
-                                     &si, &pi)
-              : CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0, cwd.c_str(), &si, &pi));
+    EXPECT_TRUE(start.token ? CreateProcessAsUserW(start.token, exe.c_str(), line.data(), 0, 0,
+                                                   TRUE, 0, 0, cwd.c_str(), &si, &pi)
+                            : CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0,
+                                             cwd.c_str(), &si, &pi));
     if (si.hStdError) CloseHandle(si.hStdError);
-    RunResult run{.errCaptured = captureErr};
+    RunResult run{.errCaptured = start.captureErr};
     std::set<HWND> answered;
     HWND shown = nullptr;
-    for (const ULONGLONG start = GetTickCount64(); pi.hProcess && run.ended < 30000;) {
+    for (const ULONGLONG began = GetTickCount64(); pi.hProcess && run.ended < 30000;) {
         const DWORD wait = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 20, QS_ALLINPUT);
         Pump();  // what it sent or posted
-        run.ended = GetTickCount64() - start;
+        run.ended = GetTickCount64() - began;
         if (wait == WAIT_OBJECT_0) break;
         DWORD owner = 0, foreground = 0;
         GetWindowThreadProcessId(GetForegroundWindow(), &foreground);

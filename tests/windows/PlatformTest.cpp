@@ -46,7 +46,14 @@ TEST(PlatformFiles, ExistByTheExactNameOfANormalFileAndAreRead) {
         EXPECT_FALSE(platform.FileExists((dir / name).u16string())) << name;
     }
     EXPECT_EQ(ReadAll(platform, dir / L"a.txt"), "line\r\n\x82\xa0 two");
+    // No waiting can make a read-only file writable: said at once.
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(Report([&] { platform.ReplaceFileContent((dir / L"r.txt").u16string(), "x"); }),
+              L"File error: Could not replace '" + (dir / L"r.txt").wstring() +
+                  L"': the file is read-only");
+    EXPECT_LT(GetTickCount64() - start, 500u);
     SetFileAttributesW((dir / L"r.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadAll(platform, dir / L"r.txt"), "line\r\n\x82\xa0 two");
 }
 
 TEST(PlatformFiles, ReplacesTheWholeContentAtAnyPathLength) {
@@ -126,23 +133,23 @@ TEST(PlatformHostMemory, TheFirst1024BytesZerosWhereNoneCanBeReadAndAHostWithHig
     for (const auto& [content, size, flags] : cases) {
         const std::wstring name = Unique().filename().wstring();
         const Mapping mapping(name, content, size, flags);
-        const auto snapshot = platform.ReadHostMemory(fs::path(name).string());
-        ASSERT_TRUE(snapshot.has_value()) << size;
-        EXPECT_EQ(std::string(snapshot->begin(), snapshot->end()),
+        HostSnapshot snapshot;
+        snapshot.fill(1);
+        ASSERT_EQ(platform.ReadHostMemory(fs::path(name).string(), snapshot), HostMemory::Read);
+        EXPECT_EQ(std::string(snapshot.begin(), snapshot.end()),
                   (content + std::string(kHostSnapshotSize, '\0')).substr(0, kHostSnapshotSize));
     }
     // Memory whose security keeps everybody out, as a host with higher rights
     // keeps out a program without them; and a name that nobody published.
     const std::wstring name = Unique().filename().wstring();
     const Mapping denied(name, "", 4096, 0, L"D:(D;;GA;;;WD)");
-    EXPECT_EQ(Report([&] { platform.ReadHostMemory(fs::path(name).string()); }),
-              L"System error: the host that published '" + name +
-                  L"' runs with higher rights than vek.exe (as administrator?): its shared "
-                  L"memory cannot be read");
-    EXPECT_FALSE(platform.ReadHostMemory(fs::path(Unique().filename()).string()).has_value());
+    HostSnapshot snapshot;
+    EXPECT_EQ(platform.ReadHostMemory(fs::path(name).string(), snapshot), HostMemory::Refused);
+    EXPECT_EQ(platform.ReadHostMemory(fs::path(Unique().filename()).string(), snapshot),
+              HostMemory::None);
 }
 
-TEST(PlatformMessages, ADropReadsBackWithDragQueryFileAndAWindowThatIsGoneTakesNothing) {
+TEST(PlatformMessages, ADropReadsBackWithDragQueryFileAndAWindowThatIsGoneIsReported) {
     const std::u16string path = u"C:\\" + std::u16string(300, u'x');
     win32::Win32Platform platform;
     Host host;
@@ -151,8 +158,43 @@ TEST(PlatformMessages, ADropReadsBackWithDragQueryFileAndAWindowThatIsGoneTakesN
     EXPECT_EQ(host.drops, std::vector{fs::path(path).wstring()});
     const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     DestroyWindow(gone);
-    EXPECT_NO_THROW(platform.SendCopyData(Id(gone), 9801, "x"));
-    EXPECT_NO_THROW(platform.PostDropFiles(Id(gone), BuildDropBlock(platform, path)));
+    EXPECT_FALSE(platform.WindowExists(Id(gone)));
+    const std::wstring closed = L"System error: the host window " + std::to_wstring(Id(gone)) +
+                                L" closed before it took the ";
+    EXPECT_EQ(Report([&] { platform.SendCopyData(Id(gone), 9801, "x"); }),
+              closed + L"request (1 bytes)");
+    EXPECT_EQ(Report([&] { platform.PostDropFiles(Id(gone), BuildDropBlock(platform, path)); }),
+              closed + L"file drop");
+}
+
+// What standard error leads to, and what a report written there reads as:
+// a file, a pipe and NUL are a program's that captures or discards it; the
+// text is in the code page Windows' own tools read a program's output in,
+// '?' where that lacks a character; a write that fails says so.
+TEST(PlatformReports, StandardErrorIsCapturedByAFileAPipeOrNulAndWrittenInTheConsolesCodePage) {
+    win32::Win32Platform platform;
+    const HANDLE own = GetStdHandle(STD_ERROR_HANDLE);
+    Scratch dir;
+    const HANDLE file = CreateFileW((dir / L"err.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr);
+    const HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE reader = nullptr, writer = nullptr;
+    CreatePipe(&reader, &writer, nullptr, 0);
+    for (const HANDLE err : {file, nul, writer}) {
+        SetStdHandle(STD_ERROR_HANDLE, err);
+        EXPECT_EQ(platform.ErrorOutput(), ErrorStream::Captured);
+        EXPECT_TRUE(platform.WriteError(u"é日本\u263A\r\n"));
+    }
+    CloseHandle(reader);  // nobody reads the pipe any more
+    EXPECT_FALSE(platform.WriteError(u"x"));
+    SetStdHandle(STD_ERROR_HANDLE, nullptr);
+    EXPECT_EQ(platform.ErrorOutput(), ErrorStream::None);
+    EXPECT_FALSE(platform.WriteError(u"x"));
+    SetStdHandle(STD_ERROR_HANDLE, own);
+    for (const HANDLE h : {file, nul, writer}) CloseHandle(h);
+    const UINT console = GetConsoleOutputCP();
+    EXPECT_EQ(ReadFile(dir / L"err.txt"), Bytes(console ? console : GetOEMCP(), L"é日本\u263A\r\n"));
+    EXPECT_TRUE(platform.CanShowWindows());  // this desktop
 }
 
 // A post that the window's queue refuses, full with as many messages as the

@@ -1,5 +1,9 @@
 #pragma once
-// The platform as Windows provides it.
+// The platform as Windows provides it. One class, its jobs in files of their
+// own: Win32Platform.cpp (the program's window, text and code pages, the
+// host's memory), Files.cpp (files, and waiting for one held for a moment),
+// Send.cpp (requests and drops handed to a host that is watched while it
+// takes them), Reports.cpp (where a failure's report can be read).
 
 #include <windows.h>
 
@@ -21,19 +25,18 @@ public:
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
+    bool WindowExists(Hwnd target) const override;
     void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
-    void ShowMessage(std::u16string_view text, MessageKind kind) override;
-    ErrorStream ErrorOutput() const override;
-    void WriteError(std::u16string_view text) override;
-    std::optional<HostSnapshot> ReadHostMemory(std::string_view name) override;
     void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
+    void ShowMessage(std::u16string_view text, MessageKind kind) override;
+    bool CanShowWindows() const override;
+    ErrorStream ErrorOutput() const override;
+    bool WriteError(std::u16string_view text) override;
+    void WriteEventLog(std::u16string_view text) override;
+    HostMemory ReadHostMemory(std::string_view name, HostSnapshot& snapshot) override;
 
 private:
     HWND own_ = nullptr;
 };
-
-// The full path of path, in the form the file functions accept beyond
-// MAX_PATH characters (with the \\?\ prefix when it is that long).
-std::wstring FileApiPath(std::u16string_view path);
 
 }  // namespace vek::win32

@@ -10,7 +10,37 @@
 namespace vek::win32 {
 namespace {
 
+// A caller that starts vek.exe hidden or minimized (WshShell.Run "vek.exe
+// ...", 0; STARTF_USESHOWWINDOW with SW_HIDE) makes the process's first
+// ShowWindow take that state, whatever it asks for. That first window could
+// be a failure's message box: hidden, it would wait for ever for a click
+// nobody can give. A window of no use takes that state instead, so that
+// every window of the run shows as it would otherwise.
+void ConsumeHiddenStart(HINSTANCE instance) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    if ((startup.dwFlags & STARTF_USESHOWWINDOW) == 0) return;
+    switch (startup.wShowWindow) {
+        case SW_HIDE:
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
+        case SW_FORCEMINIMIZE:
+            break;
+        default:
+            return;  // a state that shows a window does no harm, and must not flash one
+    }
+    const HWND eater = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
+                                       WS_POPUP, -32000, -32000, 0, 0, nullptr, nullptr,
+                                       instance, nullptr);
+    if (eater == nullptr) return;
+    ShowWindow(eater, SW_HIDE);
+    DestroyWindow(eater);
+}
+
 int Main(HINSTANCE instance) {
+    ConsumeHiddenStart(instance);
     Win32Platform platform;
     try {
         F_ZERO form(platform);

@@ -1,0 +1,135 @@
+// Where a report can be read: a message box where the user can see one,
+// standard error where the caller gave one, the event log where neither.
+
+#include <algorithm>
+#include <string>
+
+#include "platform/win32/Win32Platform.h"
+#include "platform/win32/WinText.h"
+
+namespace vek::win32 {
+namespace {
+
+// True for a character device that is a console this program cannot write
+// to as a console: the caller's, inherited by a program that has none of its
+// own (a GUI program started from a console with only standard output
+// redirected). Its text would go nowhere anybody reads. Any other character
+// device (NUL, above all) is a place the caller chose.
+bool IsSomeoneElsesConsole(HANDLE handle) {
+    struct CountedText {  // UNICODE_STRING
+        USHORT length;
+        USHORT capacity;
+        const wchar_t* text;
+    };
+    using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query = reinterpret_cast<NtQueryObjectFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    constexpr int kObjectNameInformation = 1;
+    alignas(CountedText) unsigned char buffer[1024];
+    ULONG got = 0;
+    // A handle the system cannot name (an old console's pseudo-handle) leads
+    // nowhere either.
+    if (query == nullptr ||
+        query(handle, kObjectNameInformation, buffer, sizeof buffer, &got) < 0) {
+        return true;
+    }
+    const auto& name = *reinterpret_cast<const CountedText*>(buffer);
+    return name.text != nullptr &&
+           std::wstring_view(name.text, name.length / sizeof(wchar_t)).starts_with(L"\\Device\\ConDrv");
+}
+
+bool WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD wrote = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        if (!WriteFile(handle, bytes.data(), chunk, &wrote, nullptr) || wrote == 0) return false;
+        bytes.remove_prefix(wrote);
+    }
+    return true;
+}
+
+}  // namespace
+
+void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
+    // In front of every window: vek.exe may have been started by a program in
+    // the background, whose windows the system keeps from the foreground.
+    MessageBoxW(nullptr, Wide(text).c_str(), L"VEK",
+                MB_OK | MB_SETFOREGROUND | MB_TOPMOST |
+                    (kind == MessageKind::Failure ? MB_ICONERROR : 0));
+}
+
+bool Win32Platform::CanShowWindows() const {
+    USEROBJECTFLAGS flags{};
+    DWORD need = 0;
+    const HWINSTA station = GetProcessWindowStation();
+    // Where the system does not say, as if it could: a box nobody sees is
+    // better than a report that is never shown.
+    if (station == nullptr ||
+        !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &need)) {
+        return true;
+    }
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+ErrorStream Win32Platform::ErrorOutput() const {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return ErrorStream::None;
+    DWORD mode = 0;
+    if (GetConsoleMode(err, &mode)) return ErrorStream::Console;
+    switch (GetFileType(err)) {
+        case FILE_TYPE_DISK:
+        case FILE_TYPE_PIPE:
+            return ErrorStream::Captured;
+        case FILE_TYPE_CHAR:
+            return IsSomeoneElsesConsole(err) ? ErrorStream::None : ErrorStream::Captured;
+        default:
+            return ErrorStream::None;
+    }
+}
+
+bool Win32Platform::WriteError(std::u16string_view text) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return false;
+    DWORD mode = 0;
+    if (GetConsoleMode(err, &mode)) {
+        DWORD written = 0;
+        return WriteConsoleW(err, text.data(), static_cast<DWORD>(text.size()), &written,
+                             nullptr) &&
+               written == text.size();
+    }
+    // Windows' own readers of a program's output (cmd's type and for /f,
+    // PowerShell's redirections, .NET's Process) decode it in the console's
+    // code page, which is the OEM code page unless changed. A character that
+    // code page lacks becomes '?'.
+    UINT codePage = GetConsoleOutputCP();
+    if (codePage == 0) codePage = GetOEMCP();
+    return WriteAll(err, Encode(static_cast<CodePage>(codePage), text));
+}
+
+void Win32Platform::WriteEventLog(std::u16string_view text) {
+    // advapi32 is loaded only here: every other run starts without it.
+    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+    if (advapi == nullptr) return;
+    using RegisterFn = HANDLE(WINAPI*)(const wchar_t*, const wchar_t*);
+    using ReportFn = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, void*, WORD, DWORD,
+                                   const wchar_t**, void*);
+    using DeregisterFn = BOOL(WINAPI*)(HANDLE);
+    const auto find = [advapi](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(advapi, name));
+    };
+    const auto registerSource = reinterpret_cast<RegisterFn>(find("RegisterEventSourceW"));
+    const auto report = reinterpret_cast<ReportFn>(find("ReportEventW"));
+    const auto deregister = reinterpret_cast<DeregisterFn>(find("DeregisterEventSource"));
+    if (registerSource != nullptr && report != nullptr && deregister != nullptr) {
+        // The Application log, source "VEK".
+        if (const HANDLE source = registerSource(nullptr, L"VEK")) {
+            const std::wstring message = Wide(text);
+            const wchar_t* strings[] = {message.c_str()};
+            report(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+            deregister(source);
+        }
+    }
+    FreeLibrary(advapi);
+}
+
+}  // namespace vek::win32
