@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 #include "text/Text.h"
 
+#include <functional>
+
 namespace vek {
 namespace {
 
@@ -15,6 +17,15 @@ TEST(TextTest, TrimSubstringsAndNumberForms) {
     EXPECT_EQ(Mid(u"abcdef", 3, 2) + u"|" + Mid(u"abc", 99, 5), u"cd|");
     for (const auto& [start, at] : {std::pair(1, 2), {2, 2}, {3, 4}, {5, 0}, {9, 0}}) {
         EXPECT_EQ(InStr(start, u"a#b#c", u"#"), at);
+    }
+    // A position below 1 or a negative length is the caller's fault, said as such.
+    for (const auto& [report, call] :
+         {std::pair("Invalid procedure call or argument: a text length of -1 characters",
+                     std::function<void()>([] { Left(u"abc", -1); })),
+          {"Invalid procedure call or argument: a text position of 0", [] { Mid(u"abc", 0); }},
+          {"Invalid procedure call or argument: a text length of -1 characters", [] { Mid(u"abc", 1, -1); }},
+          {"Invalid procedure call or argument: a search position of 0", [] { InStr(0, u"abc", u"b"); }}}) {
+        EXPECT_EQ(ReportOf(call), report);
     }
     EXPECT_EQ(PaddedNumber(1234) + PaddedNumber(0) + PaddedNumber(-1), u" 1234 0-1");
     EXPECT_EQ(PlainNumber(-2147483648), u"-2147483648");
