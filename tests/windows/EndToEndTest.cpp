@@ -50,7 +50,7 @@ protected:
     RunResult Vek(const std::wstring& args, const Act& act = {}, const Start& start = {}) {
         return RunExe(GetParam(), dir.dir, args, act, start);
     }
-    void Target(const std::string& value) { WriteFile(dir / L"vek.ini", value + "\r\n"); }
+    void Target(const std::string& value) { WriteBytes(dir / L"vek.ini", value + "\r\n"); }
     Scratch dir;
     Host host;
 };
@@ -60,7 +60,7 @@ TEST_P(CodePageEndToEnd, EachCommandDeliversShiftJisExactlyAndInitWritesTheCodeP
     Expect(Vek(L"INIT#" + std::wstring(host.id.begin(), host.id.end())), 0);
     // ソ表能 end in the byte 0x5C; ① and 髙 are NEC and IBM extensions.
     // A lead byte cut off by the line end becomes ・.
-    WriteFile(dir / L"jp.txt", Bytes(932, L"ソ表能\r\n①髙 ｶﾀｶﾅ\r\n") + "\x82\r\n");
+    WriteBytes(dir / L"jp.txt", Bytes(932, L"ソ表能\r\n①髙 ｶﾀｶﾅ\r\n") + "\x82\r\n");
     // No look-alike for what Shift_JIS lacks ("e" for é); ～ as the fullwidth
     // tilde of Windows' code page 932; 10,000 あ and ASCII, to a command line
     // of 32,000 characters.
@@ -85,7 +85,7 @@ TEST_P(CodePageEndToEnd, EachCommandDeliversShiftJisExactlyAndInitWritesTheCodeP
     EXPECT_TRUE(host.drops[0].empty() || host.drops[0] == (dir / L"jp.txt").wstring());
     const bool japanese = GetACP() == 932;
     Expect(Vek(L"INIT#４２日本"), japanese ? 0 : 1, japanese ? L"" : L"'４２日本'");
-    EXPECT_EQ(ReadFile(dir / L"vek.ini"),
+    EXPECT_EQ(ReadBytes(dir / L"vek.ini"),
               japanese ? Bytes(932, L"４２日本\r\n") : host.id + "\r\n");
 }
 
@@ -104,7 +104,7 @@ TEST_P(EndToEnd, AVekIniThatNamesNoWindowGivesWayToTheHostThatRuns) {
     const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     DestroyWindow(gone);
     Target(std::to_string(Id(gone)));
-    WriteFile(dir / L"a.txt", "one\r\n");
+    WriteBytes(dir / L"a.txt", "one\r\n");
     Expect(Vek(L"DROP#a.txt"), 0);
     EXPECT_FALSE(Vek(L"OnStale", Shown).samples.empty());  // not ready
     const Mapping published(L"Sakura", Published(host));
@@ -204,7 +204,7 @@ TEST_P(EndToEnd, InitInAReadOnlyDirectoryFailsAndKeepsVekIni) {
     const auto entries = [&] { return std::distance(fs::directory_iterator(where), {}); };
     const auto before = entries();
     Expect(RunExe(GetParam(), where, L"INIT#1234"), 1, L"vek\\.ini");
-    EXPECT_EQ(ReadFile(where / L"vek.ini"), "42\r\n");
+    EXPECT_EQ(ReadBytes(where / L"vek.ini"), "42\r\n");
     EXPECT_EQ(entries(), before);
 }
 
@@ -215,7 +215,7 @@ TEST_P(EndToEnd, AHostWithHigherRightsIsReportedWhereverItRefuses) {
     if (UnderWine()) GTEST_SKIP() << "Wine has no integrity levels";
     const HANDLE low = LowIntegrityToken();
     Target(host.id);
-    WriteFile(dir / L"a.txt", "x");
+    WriteBytes(dir / L"a.txt", "x");
     for (const wchar_t* command : {L"OnX", L"DROP#a.txt"}) {
         Expect(RunExe(GetParam(), dir.dir, command, {}, {.token = low}), 1,
                L"the host window " + std::wstring(host.id.begin(), host.id.end()) +
@@ -248,7 +248,7 @@ TEST(HostEndToEnd, HostsThatEndOrHangAreReportedAndSlowOnesWaitedFor) {
         RunResult run;
         const std::wstring host = option + (L" --ini \"" + dir.dir.wstring() + L"\"");
         RunExe(Beside(L"vekhost.exe"), dir.dir, host, [&](HWND, ULONGLONG) {
-            const std::string ini = ReadFile(dir / L"vek.ini");
+            const std::string ini = ReadBytes(dir / L"vek.ini");
             if (!ini.ends_with("\r\n") || (hungFirst && !IsHungAppWindow(HWND(INT_PTR(stoi(ini))))))
                 return false;
             run = RunExe(Exes().front(), dir.dir, L"OnHost");
@@ -264,11 +264,11 @@ TEST(HostEndToEnd, HostsThatEndOrHangAreReportedAndSlowOnesWaitedFor) {
 TEST(HostEndToEnd, ADropToAHostThatHangsIsReported) {
     if (UnderWine()) GTEST_SKIP() << "Wine posts a drop without handing the host its file list";
     Scratch dir;
-    WriteFile(dir / L"a.txt", "x");
+    WriteBytes(dir / L"a.txt", "x");
     RunResult run;
     RunExe(Beside(L"vekhost.exe"), dir.dir, L"--freeze 20000 --ini \"" + dir.dir.wstring() + L"\"",
            [&](HWND, ULONGLONG) {
-               if (!ReadFile(dir / L"vek.ini").ends_with("\r\n")) return false;
+               if (!ReadBytes(dir / L"vek.ini").ends_with("\r\n")) return false;
                run = RunExe(Exes().front(), dir.dir, L"DROP#a.txt");
                return true;
            });

@@ -34,20 +34,20 @@ inline void Pump() {
 inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for what it lacks
     std::string out(text.size() * 4, '\0');
     out.resize(WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
-                                   text.data(), int(text.size()), out.data(), int(out.size()),
+                                   text.data(), static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()),
                                    nullptr, nullptr));
     return out;
 }
-inline std::string ReadFile(const fs::path& path) {
+inline std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-inline void WriteFile(const fs::path& path, std::string_view bytes) {
+inline void WriteBytes(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 inline std::wstring WindowText(HWND hwnd) {
     std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
-    return text.substr(0, GetWindowTextW(hwnd, text.data(), int(text.size())));
+    return text.substr(0, GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
 }
 inline fs::path Beside(const wchar_t* name) {  // beside this program
     wchar_t self[MAX_PATH];
@@ -81,7 +81,7 @@ struct Mapping {
                 security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr);
         handle =
             CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags,
-                               DWORD(size >> 32), DWORD(size ? size : bytes.size()), name.c_str());
+                               static_cast<DWORD>(size >> 32), static_cast<DWORD>(size ? size : bytes.size()), name.c_str());
         LocalFree(attributes.lpSecurityDescriptor);
         if (bytes.empty()) return;
         UnmapViewOfFile(
@@ -98,23 +98,23 @@ struct Host {
     HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     std::string id = std::to_string(Id(hwnd));
     Host() {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(this));
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, LONG_PTR(Receive));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Receive));
     }
     ~Host() { DestroyWindow(hwnd); }
     static LRESULT CALLBACK Receive(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         auto& self = *reinterpret_cast<Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == WM_COPYDATA) {
             const auto& data = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            self.got.emplace_back(HWND(wParam), data.dwData,
+            self.got.emplace_back(reinterpret_cast<HWND>(wParam), data.dwData,
                                   std::string(static_cast<const char*>(data.lpData), data.cbData));
             return 0;
         }
         if (message != WM_DROPFILES) return DefWindowProcW(hwnd, message, wParam, lParam);
-        std::wstring path(DragQueryFileW(HDROP(wParam), 0, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(HDROP(wParam), 0, path.data(), UINT(path.size())));
+        std::wstring path(DragQueryFileW(reinterpret_cast<HDROP>(wParam), 0, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(reinterpret_cast<HDROP>(wParam), 0, path.data(), static_cast<UINT>(path.size())));
         self.drops.push_back(path);
-        DragFinish(HDROP(wParam));
+        DragFinish(reinterpret_cast<HDROP>(wParam));
         return 0;
     }
 };
@@ -153,7 +153,7 @@ inline HANDLE LowIntegrityToken() {
     ConvertStringSidToSidW(L"S-1-16-4096", &sid);
     TOKEN_MANDATORY_LABEL label{{sid, SE_GROUP_INTEGRITY}};
     EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label,
-                                    DWORD(sizeof label + GetLengthSid(sid))));
+                                    static_cast<DWORD>(sizeof label + GetLengthSid(sid))));
     LocalFree(sid);
     CloseHandle(own);
     return low;
@@ -226,7 +226,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
     WaitForSingleObject(pi.hProcess, 5000);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    run.err = ReadFile(err);
+    run.err = ReadBytes(err);
     DeleteFileW(err.c_str());
     return run;
 }

@@ -33,7 +33,7 @@ TEST(PlatformFiles, ExistByTheExactNameOfANormalFileAndAreRead) {
     fs::create_directory(dir / L"sub");
     const wchar_t* japanese = GetACP() == 932 ? L"日本.txt" : L"n.txt";
     for (const wchar_t* name : {L"a.txt", L"r.txt", L"h.txt", L"s.txt", japanese}) {
-        WriteFile(dir / name, "line\r\n\x82\xa0 two");
+        WriteBytes(dir / name, "line\r\n\x82\xa0 two");
     }
     SetFileAttributesW((dir / L"r.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW((dir / L"h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -87,7 +87,7 @@ TEST(PlatformFiles, ReplacesTheWholeContentAtAnyPathLength) {
 TEST(PlatformFiles, ReadsAndTheReplaceWaitForAFileHeldForAMoment) {
     Scratch dir;
     const fs::path ini = dir / L"vek.ini";
-    WriteFile(ini, "old\r\n");
+    WriteBytes(ini, "old\r\n");
     win32::Win32Platform platform;
     constexpr DWORD kReader = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // Held with share for ms while it is replaced with bytes (without bytes,
@@ -193,7 +193,7 @@ TEST(PlatformReports, StandardErrorIsCapturedByAFileAPipeOrNulAndWrittenInTheCon
     SetStdHandle(STD_ERROR_HANDLE, own);
     for (const HANDLE h : {file, nul, writer}) CloseHandle(h);
     const UINT console = GetConsoleOutputCP();
-    EXPECT_EQ(ReadFile(dir / L"err.txt"), Bytes(console ? console : GetOEMCP(), L"é日本\u263A\r\n"));
+    EXPECT_EQ(ReadBytes(dir / L"err.txt"), Bytes(console ? console : GetOEMCP(), L"é日本\u263A\r\n"));
     EXPECT_TRUE(platform.CanShowWindows());  // this desktop
 }
 

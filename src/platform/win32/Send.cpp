@@ -3,7 +3,6 @@
 // messages never answers, and would hang whoever called vek.exe.
 
 #include <cstring>
-#include <functional>
 #include <memory>
 
 #include "delivery/Target.h"
@@ -18,8 +17,9 @@ namespace {
 
 // One call to the host's window on a thread of its own: attempt runs there
 // and keeps whatever it hands over alive for as long as it runs.
+template <typename Attempt>
 struct Call {
-    std::function<BOOL()> attempt;
+    Attempt attempt;
     BOOL done = FALSE;
     DWORD error = 0;
 
@@ -33,6 +33,11 @@ struct Call {
         return 0;
     }
 };
+
+template <typename Attempt>
+std::unique_ptr<Call<Attempt>> MakeCall(Attempt attempt) {
+    return std::make_unique<Call<Attempt>>(Call<Attempt>{std::move(attempt)});
+}
 
 // Waits until thread has ended, handling the messages sent to this thread
 // meanwhile, as SendMessage does while it waits. False when window stops
@@ -71,8 +76,10 @@ bool WaitWhileTaking(HANDLE thread, HWND window) {
 // when the window stopped taking messages: the thread may then never come
 // back from the call, so it keeps the call for the end of the process to
 // free, and nothing the call hands over may be freed before that.
-bool CallWatched(std::unique_ptr<Call>& call, HWND window, std::u16string_view what) {
-    const ScopedHandle thread(CreateThread(nullptr, 0, &Call::Run, call.get(), 0, nullptr));
+template <typename Attempt>
+bool CallWatched(std::unique_ptr<Call<Attempt>>& call, HWND window, std::u16string_view what) {
+    const ScopedHandle thread(
+        CreateThread(nullptr, 0, &Call<Attempt>::Run, call.get(), 0, nullptr));
     if (!thread) {
         throw RuntimeFailure(FailureKind::SystemError, std::u16string(what) +
                                                            u" cannot be handed over: " +
@@ -131,15 +138,14 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string 
     // message, if it had been idle for five seconds before, and the request
     // would be dropped on a live host. Whether the host hangs is for the
     // watch to say.
-    auto call = std::make_unique<Call>(
-        Call{[window, own = own_, marker, bytes = std::move(bytes)]() mutable {
-            COPYDATASTRUCT record{marker, static_cast<DWORD>(bytes.size()), bytes.data()};
-            DWORD_PTR answer = 0;
-            return static_cast<BOOL>(
-                SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own),
-                                    reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, INFINITE,
-                                    &answer) != 0);
-        }});
+    auto call = MakeCall([window, own = own_, marker, bytes = std::move(bytes)]() mutable {
+        COPYDATASTRUCT record{marker, static_cast<DWORD>(bytes.size()), bytes.data()};
+        DWORD_PTR answer = 0;
+        return static_cast<BOOL>(SendMessageTimeoutW(window, WM_COPYDATA,
+                                                     reinterpret_cast<WPARAM>(own),
+                                                     reinterpret_cast<LPARAM>(&record),
+                                                     SMTO_NORMAL, INFINITE, &answer) != 0);
+    });
     // A sent message the host has not taken yet stays in its queue after the
     // sender has gone, and is handled when the host takes messages again.
     if (!CallWatched(call, window, request)) {
@@ -168,9 +174,9 @@ void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> blo
     // Posting a drop to another process first sends it the block, and waits
     // for that as for any sent message: a host that has stopped taking
     // messages would hold the post, and the caller, for ever.
-    auto call = std::make_unique<Call>(Call{[window, handle = memory.Get()] {
-            return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
-        }});
+    auto call = MakeCall([window, handle = memory.Get()] {
+        return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
+    });
     if (!CallWatched(call, window, u"the file drop")) {
         memory.Detach();  // the post may still be using it
         throw NotResponding(target, u"the file drop was not handed over; drop the file again "
