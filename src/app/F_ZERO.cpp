@@ -4,6 +4,7 @@
 #include "balloon/Player.h"
 #include "delivery/FileDrop.h"
 #include "delivery/Target.h"
+#include "request/Encoding.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
 #include "text/Text.h"
@@ -60,7 +61,10 @@ void F_ZERO::DropCommand(std::u16string_view argument) {
     }
 }
 
-Outcome F_ZERO::SendSstp(const std::u16string& request) {
+Outcome F_ZERO::SendSstp(std::u16string request) {
+    // Encoded first: the encoding may rewrite the request's Charset line, and
+    // the box and the balloon show the request as it would go out.
+    std::string bytes = EncodeRequest(platform_, request);
     if (TargetHwnd == 0) {
         BlnText = std::u16string(kNotReadyText) + request;
         return StartBln();
@@ -68,10 +72,7 @@ Outcome F_ZERO::SendSstp(const std::u16string& request) {
     if (TargetHwnd == kShowInsteadOfSend) {
         platform_.ShowMessage(request, MessageKind::Request);
     } else if (IsWindowTarget(TargetHwnd)) {
-        // The request declares Shift_JIS, so it goes out as such whatever the
-        // system's code page; it is encoded only when it does go out.
-        platform_.SendCopyData(TargetHwnd, kSstpMarker,
-                               platform_.Encode(CodePage::ShiftJis, request));
+        platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes));
     }
     return Outcome::EndRun;
 }
