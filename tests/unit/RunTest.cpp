@@ -95,6 +95,10 @@ const Case kCases[] = {
                         u"|Reference4: 3"},
     {u"SEND#こん", u"send 77 S|Script: こん", "77", 1252},  // Shift_JIS in every code page
     {u"OnX#a", u"show N|Event: OnX|Reference0: a", "-1"},
+    // The box and the balloon show a request as it would go out: one Shift_JIS cannot hold in UTF-8.
+    {u"OnX#é", u"show NOTIFY SSTP/1.0|Sender: VEK|Event: OnX|Reference0: é|HWnd: 1234|SecurityLevel: local|Charset: UTF-8", "-1"},
+    {u"SEND#😀", u"balloon Object Platform is not ready!!\\nSEND SSTP/1.0|Sender: VEK|Script: 😀|HWnd: 1234|Charset: UTF-8",
+     nullptr},
     {u"OnX", u"", "65535"},  // the broadcast handle would reach every window
     {u"OnX", u"send 12345678 N|Event: OnX", "12345678"},  // whether it names a window is the platform's to say
     {u"OnX#\\w5", u"balloon Object Platform is not ready!!\\nN|Event: OnX|Reference0: \\w5", "abc"},
