@@ -26,7 +26,7 @@ void Check(bool holds, const char* what) {
 bool Framed(std::string_view request) {
     return (request.starts_with("NOTIFY SSTP/1.0\r\nSender: VEK\r\n") ||
             request.starts_with("SEND SSTP/1.0\r\nSender: VEK\r\n")) &&
-           request.ends_with("\r\nCharset: Shift_JIS");
+           (request.ends_with("\r\nCharset: Shift_JIS") || request.ends_with("\r\nCharset: UTF-8"));
 }
 
 }  // namespace
@@ -78,11 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "a message box only for -1, with the request");
     }
     for (const auto& [target, block] : fake.drops) {
-        // pFiles 20, no point, not wide; the path, and at least its two zeros.
+        // pFiles 20, no point; the path, 8-bit or (fWide) UTF-16, and at least its two zeros.
+        const std::u16string path = u"C:\\work\\" + CommandArgument(Trim(command));
+        const bool wide = block.size() > 16 && block[16] == 1;
         const std::string list =
-            fake.Encode(CodePage::Ansi, u"C:\\work\\" + CommandArgument(Trim(command)));
+            wide ? std::string(reinterpret_cast<const char*>(path.data()), path.size() * 2)
+                 : fake.Encode(CodePage::Ansi, path);
         Check(IsWindowTarget(target) && block.size() >= 22 + list.size() && block[0] == 20 &&
-                  std::count(block.begin(), block.begin() + 20, 0) == 19 &&
+                  std::count(block.begin(), block.begin() + 20, 0) == 19 - wide &&
                   std::equal(list.begin(), list.end(), block.begin() + 20) &&
                   std::count(block.begin() + 20 + std::ssize(list), block.end(), 0) ==
                       std::ssize(block) - 20 - std::ssize(list),
