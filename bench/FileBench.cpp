@@ -186,27 +186,23 @@ double Mb(std::size_t bytes) {
     return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
-struct Figures {
-    double build = 0, send = 0, fullMemory = 0, defaultMb = 0;
-    bool met = false;
-};
-
 void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The figures for one file, named name, its bytes decoded by decode.
-Figures Measure(const char* label, const std::string& name,
-                const std::function<std::u16string(const Platform&, const std::string&)>& decode) {
+struct Figures {
+    double build = 0, send = 0, fullMemory = 0, defaultMb = 0;
+    bool met = false;
+};
+
+// The peak memory of building the request for the file name, each in a child
+// of its own; measured while this process is small, as each child starts
+// from what the parent holds.
+void MeasureMemory(const char* label, const std::string& name, Figures& figures) {
     const std::size_t fileSize = fs::file_size(name);
-    std::printf("== %s: %.1f MB, %d lines\n", label, Mb(fileSize), kLines);
     const std::u16string name16(name.begin(), name.end());
     const std::u16string fullRange = u"FILE#" + name16 + u"/0-2147483647";
-    const std::u16string defaultRange = u"FILE#" + name16;
-
-    // Peak memory first, while this process is small: each child starts from
-    // what the parent holds.
     const std::size_t fullRss = PeakRssOfChild([&] {
         DiskPlatform platform;
         const std::u16string request = BuildFileRequest(platform, fullRange);
@@ -220,13 +216,31 @@ Figures Measure(const char* label, const std::string& name,
     });
     const std::size_t defaultRss = PeakRssOfChild([&] {
         DiskPlatform platform;
-        const std::u16string request = BuildFileRequest(platform, defaultRange);
+        const std::u16string request = BuildFileRequest(platform, u"FILE#" + name16);
         if (request.find(u"Reference4: 1000000") == std::u16string::npos) {
             throw std::runtime_error("wrong line count");
         }
     });
+    std::printf("peak memory, %s file of %.1f MB (resident, of a child process each):\n", label,
+                Mb(fileSize));
+    std::printf("  build request, full range                     %7.1f MB   %.2fx file size\n",
+                Mb(fullRss), static_cast<double>(fullRss) / static_cast<double>(fileSize));
+    std::printf("  build + encode, full range                    %7.1f MB   %.2fx file size\n",
+                Mb(fullSendRss), static_cast<double>(fullSendRss) / static_cast<double>(fileSize));
+    std::printf("  build request, default range                  %7.1f MB\n", Mb(defaultRss));
+    figures.fullMemory = static_cast<double>(fullRss) / static_cast<double>(fileSize);
+    figures.defaultMb = Mb(defaultRss);
+    figures.met = fullRss <= 4 * fileSize && defaultRss < 16u * 1024 * 1024;
+}
 
-    // Times, side by side: each round runs every case once.
+// The times for the file name against the codec's round trip over its bytes
+// (decode, by decode, and encode to the request's Shift_JIS), side by side:
+// each round runs every case once.
+void MeasureTime(const char* label, const std::string& name,
+                 const std::function<std::u16string(const Platform&, const std::string&)>& decode,
+                 Figures& figures) {
+    const std::u16string name16(name.begin(), name.end());
+    const std::u16string fullRange = u"FILE#" + name16 + u"/0-2147483647";
     DiskPlatform platform;
     std::string bytes;
     {
@@ -240,7 +254,7 @@ Figures Measure(const char* label, const std::string& name,
         {
             const std::u16string text = decode(platform, bytes);
             const std::string back = platform.Encode(CodePage::ShiftJis, text);
-            if (back.size() < fileSize / 3) throw std::runtime_error("short round trip");
+            if (back.size() < bytes.size() / 3) throw std::runtime_error("short round trip");
         }
         roundTrip.push_back(Seconds(Clock::now() - begin));
 
@@ -254,7 +268,7 @@ Figures Measure(const char* label, const std::string& name,
         begin = Clock::now();
         {
             std::u16string request = BuildFileRequest(platform, fullRange);
-            if (EncodeRequest(platform, request).size() < fileSize / 3 ||
+            if (EncodeRequest(platform, request).size() < bytes.size() / 3 ||
                 !request.ends_with(u"Shift_JIS"))
                 throw std::runtime_error("short request, or not in Shift_JIS");
         }
@@ -263,23 +277,16 @@ Figures Measure(const char* label, const std::string& name,
     const double rt = Median(roundTrip);
     const double b = Median(build);
     const double bs = Median(buildSend);
-    std::printf("time, median of %d (full range, request of %.1f M characters):\n", kRepeats,
-                static_cast<double>(requestChars) / 1e6);
+    std::printf("time, %s file, median of %d (full range, request of %.1f M characters):\n", label,
+                kRepeats, static_cast<double>(requestChars) / 1e6);
     std::printf("  codec round trip (decode all + encode)        %7.3f s\n", rt);
     std::printf("  build request, full range                     %7.3f s   %.2fx round trip\n", b,
                 b / rt);
     std::printf("  build request + encode as sent                %7.3f s   %.2fx round trip\n", bs,
                 bs / rt);
-    std::printf("peak memory (resident, of a child process each):\n");
-    std::printf("  build request, full range                     %7.1f MB   %.2fx file size\n",
-                Mb(fullRss), static_cast<double>(fullRss) / static_cast<double>(fileSize));
-    std::printf("  build + encode, full range                    %7.1f MB   %.2fx file size\n",
-                Mb(fullSendRss), static_cast<double>(fullSendRss) / static_cast<double>(fileSize));
-    std::printf("  build request, default range                  %7.1f MB\n\n", Mb(defaultRss));
-    Figures figures{b / rt, bs / rt, static_cast<double>(fullRss) / static_cast<double>(fileSize),
-                    Mb(defaultRss)};
-    figures.met = b <= 1.2 * rt && fullRss <= 4 * fileSize && defaultRss < 16u * 1024 * 1024;
-    return figures;
+    figures.build = b / rt;
+    figures.send = bs / rt;
+    figures.met = figures.met && b <= 1.2 * rt;
 }
 
 // Japanese sentences of every kind a text file holds: kanji of both levels,
@@ -357,35 +364,40 @@ int Main(int argc, char** argv) {
     fs::create_directories(work);
     fs::current_path(work);  // the command text names the file without a "/"
 
-    // The files are written and let go of before anything is measured: a
-    // child measured for its memory starts from what this process holds.
+    // The files are written by a child, so that this process stays small for
+    // the children measured for their memory.
     std::printf("generating %d lines of Shift_JIS text...\n", kLines);
     const std::string utf8Name = "vek-file-bench-utf8.txt", utf16Name = "vek-file-bench-utf16.txt";
-    const DiskPlatform codec;
-    std::size_t fileSize = 0;
-    {
+    PeakRssOfChild([&] {
+        const DiskPlatform codec;
         const std::string shiftJis = GenerateFile();
-        fileSize = shiftJis.size();
         Write(kFileName, shiftJis);
         const std::u16string text = codec.Decode(CodePage::ShiftJis, shiftJis);
         Write(utf8Name, codec.Encode(CodePage::Utf8, text));
         std::string utf16 = "\xFF\xFE";
         for (const char16_t c : text) utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
         Write(utf16Name, utf16);
-    }
-    std::printf("files: %s and the same text in UTF-8 and UTF-16\n\n", (work / kFileName).c_str());
+    });
+    const std::size_t fileSize = fs::file_size(kFileName);
+    std::printf("files: %s, %d lines, and the same text in UTF-8 and UTF-16\n\n",
+                (work / kFileName).c_str(), kLines);
 
     const std::size_t idleRss = PeakRssOfChild([] {});
     std::printf("idle child: %.1f MB peak memory\n", Mb(idleRss));
-    const Figures sj = Measure("Shift_JIS", kFileName, [](const Platform& p, const std::string& b) {
+    Figures sj, u8, u16;
+    MeasureMemory("Shift_JIS", kFileName, sj);
+    MeasureMemory("UTF-8 (no mark)", utf8Name, u8);
+    MeasureMemory("UTF-16 LE", utf16Name, u16);
+    MeasureTime("Shift_JIS", kFileName, [](const Platform& p, const std::string& b) {
         return p.Decode(CodePage::ShiftJis, b);
-    });
-    const Figures u8 = Measure("UTF-8 without a mark", utf8Name, [](const Platform& p, const std::string& b) {
+    }, sj);
+    MeasureTime("UTF-8 (no mark)", utf8Name, [](const Platform& p, const std::string& b) {
         return p.Decode(CodePage::Utf8, b);
-    });
-    const Figures u16 = Measure("UTF-16 LE", utf16Name, [](const Platform&, const std::string& b) {
+    }, u8);
+    // UTF-16 needs no decoding: the round trip's is a copy.
+    MeasureTime("UTF-16 LE", utf16Name, [](const Platform&, const std::string& b) {
         return std::u16string(reinterpret_cast<const char16_t*>(b.data() + 2), (b.size() - 2) / 2);
-    });
+    }, u16);
     fs::remove(utf8Name);
     fs::remove(utf16Name);
 
@@ -397,7 +409,7 @@ int Main(int argc, char** argv) {
     if (ic >= 0) {
         std::printf("iconv -f CP932 -t UTF-16LE (for scale)          %7.3f s\n\n", ic);
     }
-    MeasureFalsePositives(codec, stdout);
+    MeasureFalsePositives(DiskPlatform(), stdout);
 
     const bool met = sj.met && u8.met && u16.met;
     std::printf("\ngoals (build <= 1.2x round trip, full range <= 4x file, default range < 16 MB): %s\n",
