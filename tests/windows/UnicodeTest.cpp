@@ -78,14 +78,17 @@ TEST_P(UnicodeCodePageEndToEnd, EveryTextArrivesIntactThroughEveryWayIn) {
         // the name is read back from this process's own drop as well.
         const fs::path path = dir.dir / (text + L".txt");
         WriteFile(path, "x");
+        // Wine in the C locale (the code page 1252 runs) stores no name beyond ASCII.
+        const bool made = fs::exists(path) || !UnderWine();
+        if (!made) std::printf("DROP#%s not run: Wine cannot make the file\n", Bytes(CP_UTF8, text).c_str());
         host.drops.clear();
-        EXPECT_EQ(RunExe(GetParam(), dir.dir, L"DROP#" + path.filename().wstring()).exitCode, 0u);
+        if (made) EXPECT_EQ(RunExe(GetParam(), dir.dir, L"DROP#" + path.filename().wstring()).exitCode, 0u);
         win32::Win32Platform platform;
         platform.PostDropFiles(Id(host.hwnd), BuildDropBlock(platform, path.u16string()));
         Pump();
-        ASSERT_EQ(host.drops.size(), 2u);
-        EXPECT_TRUE((UnderWine() && host.drops[0].empty()) || host.drops[0] == path.wstring());
-        EXPECT_EQ(host.drops[1], path.wstring());
+        ASSERT_EQ(host.drops.size(), made ? 2u : 1u);
+        EXPECT_TRUE(!made || (UnderWine() && host.drops[0].empty()) || host.drops[0] == path.wstring());
+        EXPECT_EQ(host.drops.back(), path.wstring());
     }
 }
 
