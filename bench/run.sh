@@ -8,8 +8,10 @@
 #                                      against a bare sender of the same WM_COPYDATA,
 #                                      in turns, both builds, under Wine (default 200 runs)
 #   bash bench/run.sh file             FILE request building on a generated 30 MB
-#                                      Shift_JIS file against the codec's round trip,
-#                                      and its peak memory (native)
+#                                      Shift_JIS file, and the same text in UTF-8 and
+#                                      UTF-16, against the codec's round trip, and its
+#                                      peak memory (native); how often Shift_JIS text
+#                                      passes as UTF-8
 #
 # On a machine that cannot start 32-bit programs (or with VEK_NO_32BIT=1) the
 # x86 figures that need vek.exe to run are not measured, and say why.
@@ -130,6 +132,11 @@ case "${1:-}" in
         row "FILE building, full range of 30 MB / codec round trip" "$(figure "$work/file.txt" build_ratio)" x "at most 1.2x" 1.2
         row "FILE building + encoding to Shift_JIS / codec round trip" "$(figure "$work/file.txt" send_ratio)" x "at most 1.2x" 1.2
         row "FILE peak memory, full range / file size (native, test double)" "$(figure "$work/file.txt" full_memory_ratio)" x "at most 4x" 4
+        for enc in utf8:UTF-8 utf16:UTF-16; do
+            row "FILE building, full range, ${enc#*:} file / codec round trip" "$(figure "$work/file.txt" "${enc%:*}_build_ratio")" x "at most 1.2x" 1.2
+            row "FILE building + encoding, ${enc#*:} file / codec round trip" "$(figure "$work/file.txt" "${enc%:*}_send_ratio")" x "at most 1.2x" 1.2
+            row "FILE peak memory, full range, ${enc#*:} file / file size (native)" "$(figure "$work/file.txt" "${enc%:*}_full_memory_ratio")" x "at most 4x" 4
+        done
         for arch in x64 x86; do
             peak=$(grep "^$arch " "$work/wine.txt" | grep -o 'peak_private=[0-9]*' | cut -d= -f2 || true)
             ratio=""
@@ -148,7 +155,7 @@ case "${1:-}" in
         exit $((missed * 2))
         ;;
     *)
-        sed -n '2,15p' "$0" >&2
+        sed -n '2,17p' "$0" >&2
         exit 2
         ;;
 esac

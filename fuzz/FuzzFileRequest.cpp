@@ -1,5 +1,6 @@
-// Any file content and any FILE argument: the request's frame is always whole
-// and its line count is that of a plain line splitter.
+// Any file content and any FILE argument: the request's frame is always whole,
+// its line count is that of a plain line splitter in the file's units, and
+// its bytes as they go out read back, by their Charset line, as the request.
 //
 // Input: a mode byte (code page, read block limit), the argument as UTF-16
 // units up to a unit 0xFFFF, then the file's bytes.
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "FakePlatform.h"
+#include "request/Encoding.h"
 #include "request/FileRequest.h"
 
 using namespace vek;
@@ -44,13 +46,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF
-    // is inside a line, and a last line without an end counts too.
-    const std::int64_t lines = std::count(input.begin(), input.end(), '\r') +
-                               !(input.empty() || input.ends_with('\r') || input.ends_with("\r\n"));
+    // is inside a line, and a last line without an end counts too. After a
+    // UTF-16 mark they are counted in units, an odd last byte one more.
+    const auto count = [](auto text) -> std::int64_t {
+        return std::count(text.begin(), text.end(), '\r') +
+               !(text.empty() || text.back() == '\r' || (text.back() == '\n' && text.size() >= 2 &&
+                                                        text[text.size() - 2] == '\r'));
+    };
+    std::u16string units;
+    const bool big = input.starts_with("\xFE\xFF");
+    for (std::size_t i = 2; (big || input.starts_with("\xFF\xFE")) && i < input.size(); i += 2) {
+        const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(input[at]); };
+        units += i + 1 == input.size() ? u'\uFFFD'
+                 : big                 ? char16_t(byte(i) << 8 | byte(i + 1))
+                                       : char16_t(byte(i + 1) << 8 | byte(i));
+    }
+    const std::int64_t lines = input.size() >= 2 && (big || input.starts_with("\xFF\xFE"))
+                                   ? count(std::u16string_view(units))
+                                   : count(input);
     // When the name before the first "/" is still a.txt, Reference4 counts every line.
     if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
         request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") ==
             std::u16string::npos) {
+        std::abort();
+    }
+    // Shift_JIS as it was, or UTF-8 and the Charset line saying so; either
+    // reads back as the request, unless the argument held a lone surrogate,
+    // which no encoding holds.
+    std::u16string sent = request;
+    const std::string bytes = EncodeRequest(fake, sent);
+    const bool utf8 = sent != request;
+    bool loneSurrogate = false;
+    fake.Encode(CodePage::Utf8, command, &loneSurrogate);
+    if ((utf8 && sent != request.substr(0, request.size() - 9) + u"UTF-8") ||
+        (fake.Decode(utf8 ? CodePage::Utf8 : CodePage::ShiftJis, bytes) != sent && !loneSurrogate)) {
         std::abort();
     }
     return 0;

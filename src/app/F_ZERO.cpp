@@ -4,6 +4,7 @@
 #include "balloon/Player.h"
 #include "delivery/FileDrop.h"
 #include "delivery/Target.h"
+#include "request/Encoding.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
 #include "text/Failure.h"
@@ -71,7 +72,10 @@ void F_ZERO::DropCommand(std::u16string_view argument) {
     }
 }
 
-Outcome F_ZERO::SendSstp(const std::u16string& request) {
+Outcome F_ZERO::SendSstp(std::u16string request) {
+    // Encoded first: the encoding may rewrite the request's Charset line, and
+    // the box and the balloon show the request as it would go out.
+    std::string bytes = EncodeRequest(platform_, request);
     if (TargetHwnd == 0) {
         // A host was there, but kept vek.exe from finding its window: that,
         // not "not ready", is what went wrong.
@@ -88,10 +92,7 @@ Outcome F_ZERO::SendSstp(const std::u16string& request) {
         Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request);
         platform_.ShowMessage(request, MessageKind::Request);
     } else {
-        // The request declares Shift_JIS, so it goes out as such whatever the
-        // system's code page; it is encoded only when it does go out.
-        platform_.SendCopyData(TargetHwnd, kSstpMarker,
-                               platform_.Encode(CodePage::ShiftJis, request));
+        platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes));
     }
     return Outcome::EndRun;
 }

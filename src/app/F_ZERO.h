@@ -37,7 +37,7 @@ public:
     std::int32_t BlnWait = 0;
 
 private:
-    Outcome SendSstp(const std::u16string& request);
+    Outcome SendSstp(std::u16string request);
     Outcome StartBln();
     void DropCommand(std::u16string_view argument);
     // outcome, when what it shows can be seen; else a failure naming what,

@@ -15,11 +15,12 @@ namespace vek {
 inline constexpr std::size_t kDropHeaderSize = 20;
 
 // The file-drop block for one path: the DROPFILES header (pFiles 20, no
-// point, not wide) and the path in the ANSI code page with the path's and the
-// list's terminating zero bytes. The block is 20 + 2 x (path length + 2)
-// bytes, or longer when the path's bytes need it; bytes after the list are
-// zero. Fails when the path cannot be written in the ANSI code page: the
-// receiver would get another name, or a wildcard pattern.
+// point) and the file list with the path's and the list's terminating zeros.
+// A path the ANSI code page holds exactly is listed in it, as 8-bit
+// characters (fWide 0), in a block of 20 + 2 x (path length + 2) bytes, or
+// longer when the path's bytes need it; bytes after the list are zero. Any
+// other path is listed in UTF-16 (fWide 1), in a block of exactly that size,
+// so that the receiver gets the very name and not another one or a pattern.
 std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16string_view path);
 
 }  // namespace vek

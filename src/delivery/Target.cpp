@@ -62,8 +62,16 @@ Hwnd ReadTargetFile(Platform& platform) {
 }
 
 void WriteTargetFile(Platform& platform, std::u16string_view argument) {
-    platform.ReplaceFileContent(kTargetFile,
-                                platform.EncodeExactly(CodePage::Ansi, argument, u"INIT") + "\r\n");
+    // Every character, or nothing: a handle with a '?' in place of a
+    // character the code page lacks would name another window.
+    bool lossy = false;
+    const std::string bytes = platform.Encode(CodePage::Ansi, argument, &lossy);
+    if (lossy) {
+        throw RuntimeFailure(FailureKind::FileError,
+                             Quoted(argument) + u" cannot be written in the system's code page")
+            .AddContext(u"INIT");
+    }
+    platform.ReplaceFileContent(kTargetFile, bytes + "\r\n");
 }
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "text/Failure.h"
-#include "text/Text.h"
+
 
 namespace vek {
 
@@ -136,22 +136,6 @@ public:
     std::string Encode(CodePage cp, std::u16string_view text, bool* lossy = nullptr) const {
         std::string out;
         AppendEncoded(cp, text, out, lossy);
-        return out;
-    }
-
-    // The bytes of text in code page cp, every character of it. A text the
-    // code page cannot hold fails with a FileError naming it, in the given
-    // context, rather than turning into question marks where it is stored or
-    // handed on.
-    std::string EncodeExactly(CodePage cp, std::u16string_view text,
-                              std::u16string_view context) const {
-        bool lossy = false;
-        std::string out = Encode(cp, text, &lossy);
-        if (lossy) {
-            throw RuntimeFailure(FailureKind::FileError,
-                                 Quoted(text) + u" cannot be written in the system's code page")
-                .AddContext(context);
-        }
         return out;
     }
 };

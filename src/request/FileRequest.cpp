@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 
+#include "request/Encoding.h"
 #include "request/Request.h"
 #include "text/Failure.h"
 #include "text/Text.h"
@@ -64,34 +65,38 @@ FileArgument ParseFileArgument(std::u16string_view commandText) {
     return arg;
 }
 
-// Splits the file's bytes into lines as they arrive, block by block, and
+// Splits the file's text into lines as it arrives, block by block, and
 // appends the selected ones to the request. A line ends at CR or CR LF; a lone
-// LF is part of the line. CR and LF never occur inside a Shift_JIS character,
-// so lines are split on bytes and only the selected ones are decoded, each on
+// LF is part of the line. Unit is a byte for Shift_JIS and UTF-8, where CR and
+// LF never occur inside a character, and a UTF-16 unit for UTF-16: lines are
+// split on units and only the selected ones are decoded (by decode), each on
 // its own, as the file's lines would be read one at a time.
+template <typename Unit, typename Decode>
 class LineSelector {
 public:
-    LineSelector(const Platform& platform, const FileArgument& arg, std::u16string& out)
-        : platform_(platform), arg_(arg), out_(out) {}
+    using View = std::basic_string_view<Unit>;
 
-    void Feed(std::string_view block) {
+    LineSelector(const FileArgument& arg, std::u16string& out, Decode decode)
+        : arg_(arg), out_(out), decode_(decode) {}
+
+    void Feed(View block) {
         // The LF of a CR LF whose CR closed the block before.
         if (afterCr_ && block.front() == '\n') block.remove_prefix(1);
         afterCr_ = false;
         while (!block.empty()) {
             if (PastSelection()) {
                 // Past the selection lines are only counted: each CR ends one.
-                const auto crs = std::count(block.begin(), block.end(), '\r');
+                const auto crs = std::count(block.begin(), block.end(), Unit('\r'));
                 if (crs == 0) break;
                 AddLines(crs - 1);
-                block.remove_prefix(block.rfind('\r'));
+                block.remove_prefix(block.rfind(Unit('\r')));
             }
-            const std::size_t cr = block.find('\r');
-            if (cr == std::string_view::npos) break;
+            const std::size_t cr = block.find(Unit('\r'));
+            if (cr == View::npos) break;
             EndLine(block.substr(0, cr));
             block.remove_prefix(cr + 1);
             afterCr_ = block.empty();
-            if (block.starts_with('\n')) block.remove_prefix(1);
+            if (block.starts_with(Unit('\n'))) block.remove_prefix(1);
         }
         if (!block.empty()) {
             // The line goes on in the next block.
@@ -113,15 +118,15 @@ private:
 
     // The current line ends with its last piece; earlier pieces, when the line
     // spans blocks, wait in pending_.
-    void EndLine(std::string_view lastPiece) {
+    void EndLine(View lastPiece) {
         if (Selected()) {
             if (pending_.empty()) {
-                platform_.AppendDecoded(CodePage::ShiftJis, lastPiece, out_);
+                decode_(lastPiece, out_);
             } else {
                 pending_.append(lastPiece);
-                platform_.AppendDecoded(CodePage::ShiftJis, pending_, out_);
+                decode_(View(pending_), out_);
                 pending_.clear();
-                // A very long line's bytes are not kept for the lines after it.
+                // A very long line's text is not kept for the lines after it.
                 if (pending_.capacity() > kFileReadBlock) pending_.shrink_to_fit();
             }
             out_ += u"\\n";
@@ -139,24 +144,75 @@ private:
         }
     }
 
-    const Platform& platform_;
     const FileArgument& arg_;
     std::u16string& out_;
-    std::string pending_;  // bytes of a selected line begun in an earlier block
+    Decode decode_;
+    std::basic_string<Unit> pending_;  // a selected line begun in an earlier block
     std::int64_t counter_ = 0;
-    bool inLine_ = false;   // bytes of the current line have been seen
-    bool afterCr_ = false;  // the last byte seen was a CR ending a line
+    bool inLine_ = false;   // the current line has begun
+    bool afterCr_ = false;  // the last unit seen was a CR ending a line
 };
 
-// Reads the file through and appends the selected lines; returns the number
-// of lines in the file.
-std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, std::u16string& out) {
-    LineSelector selector(platform, arg, out);
+// Reads the whole file through, skipping its first skip bytes (a byte-order
+// mark), and hands each block to feed.
+template <typename Feed>
+void ReadThrough(Platform& platform, const FileArgument& arg, std::size_t skip, Feed feed) {
     const auto file = platform.OpenForRead(arg.fileName);
     const auto block = std::make_unique_for_overwrite<char[]>(kFileReadBlock);
     while (const std::size_t got = file->Read({block.get(), kFileReadBlock})) {
-        selector.Feed({block.get(), got});
+        const std::size_t skipped = std::min(skip, got);
+        skip -= skipped;
+        if (got > skipped) feed(std::string_view(block.get() + skipped, got - skipped));
     }
+}
+
+// Reads the file through and appends the selected lines; returns the number
+// of lines in the file. The encoding is told first, in a pass of its own
+// that most often ends within the first block: only a file that is UTF-8 or
+// ASCII throughout is read twice.
+std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, std::u16string& out) {
+    EncodingDetector detector;
+    {
+        const auto file = platform.OpenForRead(arg.fileName);
+        const auto block = std::make_unique_for_overwrite<char[]>(kFileReadBlock);
+        while (const std::size_t got = file->Read({block.get(), kFileReadBlock})) {
+            if (detector.Feed({block.get(), got})) break;
+        }
+    }
+    const FileEncoding encoding = detector.Encoding();
+    if (encoding == FileEncoding::ShiftJis || encoding == FileEncoding::Utf8) {
+        const CodePage cp = encoding == FileEncoding::Utf8 ? CodePage::Utf8 : CodePage::ShiftJis;
+        const auto decode = [&](std::string_view line, std::u16string& text) {
+            platform.AppendDecoded(cp, line, text);
+        };
+        LineSelector<char, decltype(decode)> selector(arg, out, decode);
+        ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view b) { selector.Feed(b); });
+        return selector.Finish();
+    }
+    // UTF-16: bytes become units in the file's byte order; an odd byte, its
+    // partner in the next block, waits for it.
+    const bool bigEndian = encoding == FileEncoding::Utf16Be;
+    LineSelector<char16_t, decltype(&AppendUtf16)> selector(arg, out, &AppendUtf16);
+    std::u16string units;
+    int odd = -1;
+    ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view bytes) {
+        units.clear();
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        std::size_t i = 0;
+        if (odd >= 0) {
+            const unsigned first = static_cast<unsigned>(odd), second = byte(0);
+            units += static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+            i = 1;
+        }
+        for (; i + 1 < bytes.size(); i += 2) {
+            units += static_cast<char16_t>(bigEndian ? byte(i) << 8 | byte(i + 1)
+                                                     : byte(i + 1) << 8 | byte(i));
+        }
+        odd = i < bytes.size() ? byte(i) : -1;
+        if (!units.empty()) selector.Feed(units);
+    });
+    // A last byte without its partner is no character.
+    if (odd >= 0) selector.Feed(u"\uFFFD");
     return selector.Finish();
 }
 

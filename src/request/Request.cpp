@@ -5,8 +5,6 @@
 namespace vek {
 namespace {
 
-constexpr std::u16string_view kCharsetLine = u"\r\nCharset: Shift_JIS";
-
 std::u16string OwnWindowLine(Hwnd own) {
     return u"\r\nHWnd:" + PaddedNumber(own);
 }
@@ -26,12 +24,12 @@ std::u16string Reference(int k, std::u16string_view value) {
 }
 
 std::u16string NotificationTail(Hwnd own) {
-    return OwnWindowLine(own) + u"\r\nSecurityLevel: local" + std::u16string(kCharsetLine);
+    return OwnWindowLine(own) + u"\r\nSecurityLevel: local" + std::u16string(kShiftJisCharsetLine);
 }
 
 std::u16string BuildSendRequest(std::u16string_view commandText, Hwnd own) {
     return u"SEND SSTP/1.0\r\nSender: VEK\r\nScript: " + Trim(CommandArgument(commandText)) +
-           OwnWindowLine(own) + std::u16string(kCharsetLine);
+           OwnWindowLine(own) + std::u16string(kShiftJisCharsetLine);
 }
 
 std::u16string BuildEventRequest(std::u16string_view commandText, Hwnd own) {

@@ -9,6 +9,10 @@
 
 namespace vek {
 
+// The closing line of every request as it is built, CR LF first. A request
+// Shift_JIS cannot hold goes out with it rewritten (see EncodeRequest).
+inline constexpr std::u16string_view kShiftJisCharsetLine = u"\r\nCharset: Shift_JIS";
+
 // The argument of DROP, INIT, FILE and SEND: the command text from its 6th
 // character on; the 5th is skipped whatever it is ("#" or a space).
 std::u16string CommandArgument(std::u16string_view commandText);

@@ -100,13 +100,47 @@ iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
 void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
     std::string units;
     // An invalid byte becomes the katakana middle dot, as code page 932 has it
-    // on Windows; what the other code pages put there, the core never reads.
-    Convert(Converter(cp, true), bytes, units, {reinterpret_cast<const char*>(u"\u30FB"), 2}, 1);
+    // on Windows, and U+FFFD in UTF-8; what code page 1252 puts there, the
+    // core never reads.
+    Convert(Converter(cp, true), bytes, units,
+            {reinterpret_cast<const char*>(cp == CodePage::Utf8 ? u"\uFFFD" : u"\u30FB"), 2}, 1);
     out.append(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2);
+}
+
+const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
+    // The same for every instance; found once, as it takes some 100,000 conversions.
+    static std::map<unsigned, std::vector<bool>> byCodePage;
+    auto& lookAlikes =
+        byCodePage[cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp)];
+    if (!lookAlikes.empty()) return lookAlikes;
+    lookAlikes.resize(0x10000);
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        const char16_t unit = static_cast<char16_t>(c);
+        std::string bytes, back;
+        if ((c >= 0xD800 && c < 0xE000) ||
+            Convert(Converter(cp, false), {reinterpret_cast<const char*>(&unit), 2}, bytes, "", 2)) {
+            continue;
+        }
+        Convert(Converter(cp, true), bytes, back, "", 1);
+        lookAlikes[c] = back != std::string_view(reinterpret_cast<const char*>(&unit), 2);
+    }
+    return lookAlikes;
 }
 
 void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                                  bool* lossy) const {
+    // iconv maps some characters to another's bytes (U+301C to those of
+    // U+FF5E in CP932); Windows, told not to, treats them as lacking.
+    std::u16string exact;
+    if (cp != CodePage::Utf8 && !(cp == CodePage::Ansi && ansiCodePage_ == 65001)) {
+        const std::vector<bool>& lookAlikes = LookAlikes(cp);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (!lookAlikes[text[i]]) continue;
+            if (exact.empty()) exact = text;
+            exact[i] = char16_t{0xD800};  // lacking in every code page
+        }
+        if (!exact.empty()) text = exact;
+    }
     // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'.
     const bool lost =
         Convert(Converter(cp, false), {reinterpret_cast<const char*>(text.data()), text.size() * 2},

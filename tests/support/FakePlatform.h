@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 namespace vek {
 
@@ -95,6 +96,8 @@ public:
 private:
     std::u16string Key(std::u16string_view path) const;
     iconv_t Converter(CodePage cp, bool decode) const;
+    // The characters of the first plane whose round trip gives another one.
+    const std::vector<bool>& LookAlikes(CodePage cp) const;
 
     unsigned ansiCodePage_;
     std::map<std::u16string, FakeFile> files_;

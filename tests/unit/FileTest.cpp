@@ -1,6 +1,6 @@
-// The FILE command: the range, the name, and the lines of the file, read as
-// Shift_JIS whatever the system's code page, across every way its bytes can
-// be cut into read blocks.
+// The FILE command: the range, the name, and the lines of the file, read in
+// its own encoding whatever the system's code page, across every way its
+// bytes can be cut into read blocks.
 
 #include "TestSupport.h"
 #include "request/FileRequest.h"
@@ -24,6 +24,13 @@ std::u16string References(Platform& platform, std::u16string_view command) {
         refs += (k == 0 ? u"" : u"|") + request.substr(from, request.find(u"\r\n", from) - from);
     }
     return refs;
+}
+
+// The bytes of text in UTF-16 of either byte order.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes;
+    for (const char16_t c : text) bytes += {char(bigEndian ? c >> 8 : c), char(bigEndian ? c : c >> 8)};
+    return bytes;
 }
 
 // A read block size, and a code page for the system.
@@ -75,7 +82,12 @@ TEST_P(FileTest, TheRangeSelectsLinesEndedByCrOrCrLfWithALoneLfInTheLine) {
         {" \ta b \t\r\n", {u" \ta b \t"}},
         // 0x5C trail bytes, NEC and IBM extensions, katakana; lead bytes cut off by a line end or the file's end
         {"\x83\x5c\x95\x5c\\\x87\x40\xfb\xfc\r\n\x82\r\xb6\xc0\x81\x60\x81", {u"ソ表\\①髙", u"・", u"ｶﾀ\uff5e・"}},
-        {std::string(kFileReadBlock * 2 + 3, 'x') + "\ry", {std::u16string(kFileReadBlock * 2 + 3, 'x'), u"y"}}};
+        {std::string(kFileReadBlock * 2 + 3, 'x') + "\ry", {std::u16string(kFileReadBlock * 2 + 3, 'x'), u"y"}},
+        // UTF-8 by its mark or throughout, an invalid byte U+FFFD; UTF-16 of either byte order by its mark, a
+        // lone surrogate and an odd last byte U+FFFD; the mark is not in the first line.
+        {"\xEF\xBB\xBF\xC3\xA9\xFF\r\n\n", {u"é\uFFFD", u"\n"}}, {"caf\xC3\xA9\r\xF0\x9F\x98\x80", {u"café", u"😀"}},
+        {Utf16(u"\uFEFFé\r\n\n😀\r\r\n\xDC00", false), {u"é", u"\n😀", u"", u"\uFFFD"}},
+        {Utf16(u"\uFEFF\r\nx\n\r😀", true) + "\x01", {u"", u"x\n", u"😀\uFFFD"}}};
     // Ranges that end inside the file, past it and before it: lines both selected and only counted.
     const std::tuple<const char16_t*, int, int> ranges[] = {
         {u"", 0, 1024}, {u"/0-0", 0, 0}, {u"/1-1", 1, 1}, {u"/2-2", 2, 2}, {u"/1", 1, 1024}, {u"/1-0", 1, 0},

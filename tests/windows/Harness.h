@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <sstream>
 
 namespace vek::test {
 
@@ -53,6 +54,15 @@ inline fs::path Beside(const wchar_t* name) {  // beside this program
     wchar_t self[MAX_PATH];
     return fs::path(self, self + GetModuleFileNameW(nullptr, self, MAX_PATH))
         .replace_filename(name);
+}
+// The vek.exe files under test: VEK_TEST_EXES, ';' between paths, else the one beside this.
+inline std::vector<fs::path> Exes() {
+    std::wstringstream list(_wgetenv(L"VEK_TEST_EXES") ? _wgetenv(L"VEK_TEST_EXES") : L"");
+    std::vector<fs::path> exes;
+    for (std::wstring exe; std::getline(list, exe, L';');) {
+        if (!exe.empty()) exes.push_back(fs::absolute(fs::path(exe).make_preferred()));
+    }
+    return exes.empty() ? std::vector{Beside(L"vek.exe")} : exes;
 }
 inline fs::path Unique() {  // a new path in the temporary directory
     static int count = 0;

@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../common/ToolText.h"
@@ -76,6 +78,19 @@ std::string Digest(std::string_view bytes) {
     return vek::tools::Hex(std::string_view(reinterpret_cast<const char*>(&hash), sizeof hash));
 }
 
+// How a request is decoded: by its last "Charset: " line, as a host reads it.
+// CR and LF are never part of a Shift_JIS or UTF-8 character, so the line is
+// found in the bytes. No such line, or another charset, is read as Shift_JIS.
+std::pair<UINT, std::string> Charset(std::string_view bytes) {
+    const std::size_t line = bytes.rfind("\r\nCharset: ");
+    const std::string_view rest = line == std::string_view::npos ? "" : bytes.substr(line + 11);
+    const std::string_view name = rest.substr(0, rest.find('\r'));
+    if (name == "UTF-8") return {CP_UTF8, "UTF-8"};
+    if (name == "Shift_JIS") return {932, "Shift_JIS"};
+    return {932, (line == std::string_view::npos ? "no Charset line" : "Charset " + std::string(name)) +
+                     ", read as Shift_JIS"};
+}
+
 void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
     std::string bytes;
     if (record.lpData != nullptr && record.cbData != 0) {
@@ -104,10 +119,11 @@ void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
         Sleep(10);
     }
     if (g_options.digest) return;
-    std::string text = Utf8(vek::tools::FromCodePage(932, bytes));
+    const auto [codePage, charset] = Charset(bytes);
+    std::string text = Utf8(vek::tools::FromCodePage(codePage, bytes));
     Print("--- WM_COPYDATA from window " + HandleText(sender) + ", dwData " +
-          Decimal(record.dwData) + ", " + Decimal(record.cbData) + " bytes (Shift_JIS):\n" + text +
-          "\n---\n");
+          Decimal(record.dwData) + ", " + Decimal(record.cbData) + " bytes (" + charset + "):\n" +
+          text + "\n---\n");
 }
 
 // Under Wine the block of a WM_DROPFILES posted by another process cannot be

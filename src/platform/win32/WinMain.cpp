@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <exception>
+
 #include "app/F_ZERO.h"
 #include "app/Report.h"
 #include "platform/win32/FormWindow.h"
@@ -58,3 +61,16 @@ int Main(HINSTANCE instance) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     return vek::win32::Main(instance);
 }
+
+#if defined(__GLIBCXX__)
+// libstdc++'s default terminate handler names the uncaught exception's type
+// on standard error, and for that links in a C++ name demangler: some 45 KB,
+// a sixth of vek.exe, for a message a GUI program has nowhere to show. Every
+// failure is caught in Main; a terminate is a fault of the program, and ends
+// it as the default handler does once it has written its message.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
+#endif

@@ -1,0 +1,129 @@
+#include "request/Encoding.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "request/Request.h"
+
+namespace vek {
+namespace {
+
+constexpr std::u16string_view kUtf8CharsetLine = u"\r\nCharset: UTF-8";
+
+// Characters encoded at a time: a request that Shift_JIS cannot hold is
+// found out at its first such character, not after encoding all of it.
+constexpr std::size_t kEncodeChunk = 64 * 1024;
+
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+}  // namespace
+
+std::string EncodeRequest(const Platform& platform, std::u16string& request) {
+    std::string bytes;
+    const std::u16string_view text = request;
+    for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
+        bool lossy = false;
+        // A surrogate pair cut by the chunk is lossy either way: Shift_JIS
+        // holds no character beyond the first plane.
+        platform.AppendEncoded(CodePage::ShiftJis, text.substr(at, kEncodeChunk), bytes, &lossy);
+        if (!lossy) continue;
+        bytes = {};
+        if (request.ends_with(kShiftJisCharsetLine)) {
+            request.replace(request.size() - kShiftJisCharsetLine.size(),
+                            kShiftJisCharsetLine.size(), kUtf8CharsetLine);
+        }
+        platform.AppendEncoded(CodePage::Utf8, request, bytes, nullptr);
+        break;
+    }
+    return bytes;
+}
+
+bool EncodingDetector::Feed(std::string_view bytes) {
+    if (markSize_ != 0 || (invalid_ && headSize_ >= 2)) return true;
+    const std::size_t take = std::min(bytes.size(), sizeof head_ - headSize_);
+    std::memcpy(head_ + headSize_, bytes.data(), take);
+    headSize_ += take;
+    const std::string_view head(head_, headSize_);
+    if (head.starts_with("\xFF\xFE")) {
+        marked_ = FileEncoding::Utf16Le;
+        markSize_ = 2;
+    } else if (head.starts_with("\xFE\xFF")) {
+        marked_ = FileEncoding::Utf16Be;
+        markSize_ = 2;
+    } else if (head.starts_with("\xEF\xBB\xBF")) {
+        marked_ = FileEncoding::Utf8;
+        markSize_ = 3;
+    }
+    if (markSize_ != 0) return true;
+    // Invalid UTF-8 decides, once the first two bytes show no UTF-16 mark
+    // (both of whose bytes are invalid UTF-8).
+    return (invalid_ || !Validate(bytes)) && headSize_ >= 2;
+}
+
+// Follows the UTF-8 sequences through bytes; false at the first byte that
+// cannot stand where it is: a stray continuation byte, an overlong form, a
+// surrogate or a code point beyond U+10FFFF.
+bool EncodingDetector::Validate(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p != end) {
+        if (need_ == 0) {
+            // ASCII needs no state: skip it eight bytes at a time.
+            std::uint64_t word;
+            while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
+                p += 8;
+            }
+            if (p == end) break;
+            const unsigned char b = *p++;
+            if (b < 0x80) continue;
+            multiByte_ = true;
+            low_ = 0x80;
+            high_ = 0xBF;
+            if (b >= 0xC2 && b <= 0xDF) {
+                need_ = 1;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                need_ = 2;
+                if (b == 0xE0) low_ = 0xA0;   // overlong
+                if (b == 0xED) high_ = 0x9F;  // surrogates
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                need_ = 3;
+                if (b == 0xF0) low_ = 0x90;   // overlong
+                if (b == 0xF4) high_ = 0x8F;  // beyond U+10FFFF
+            } else {
+                return !(invalid_ = true);
+            }
+            continue;
+        }
+        const unsigned char b = *p++;
+        if (b < low_ || b > high_) return !(invalid_ = true);
+        --need_;
+        low_ = 0x80;
+        high_ = 0xBF;
+    }
+    return true;
+}
+
+FileEncoding EncodingDetector::Encoding() const {
+    if (markSize_ != 0) return marked_;
+    // A sequence cut off by the end of the file is not UTF-8 either.
+    return !invalid_ && need_ == 0 && multiByte_ ? FileEncoding::Utf8 : FileEncoding::ShiftJis;
+}
+
+void AppendUtf16(std::u16string_view units, std::u16string& out) {
+    const std::size_t from = out.size();
+    out.append(units);
+    for (std::size_t i = from; i < out.size(); ++i) {
+        if (IsHighSurrogate(out[i]) && i + 1 < out.size() && IsLowSurrogate(out[i + 1])) {
+            ++i;
+        } else if (IsHighSurrogate(out[i]) || IsLowSurrogate(out[i])) {
+            out[i] = u'\uFFFD';
+        }
+    }
+}
+
+}  // namespace vek
