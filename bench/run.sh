@@ -38,7 +38,7 @@ delivery() {
     local runs="$1" dir="$work/delivery" target arch bin bare
     rm -rf "$dir" && mkdir -p "$dir" && cd "$dir"
     vek_host_start host >host-output.txt 2>&1
-    target="$(tr -d '\r\n' <host/vek.ini)"
+    cp host/vek.ini . && target="$(tr -d '\r\n' <vek.ini)"
     for arch in "${arches[@]}"; do
         bin="$VEK_ROOT/build/windows-$arch"
         bare="\"$(vek_winpath "$bin/baresend.exe")\" $target OnBench"

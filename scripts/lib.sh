@@ -1,8 +1,9 @@
-# Shared by the scripts: installing what is missing, Wine (started by
-# cmake/wine.sh alone) and the stand-in host.
+# Shared by the scripts, which run from the project's root: installing what
+# is missing, Wine (started by cmake/wine.sh alone) and the stand-in host.
 # shellcheck shell=bash
 
-VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)" VEK_SCRIPT="$(realpath "$0")"
+cd "$VEK_ROOT" || exit
 
 vek_log() { printf '\n== %s\n' "$*"; }
 
@@ -36,7 +37,7 @@ vek_wine() { "$VEK_ROOT/cmake/wine.sh" "$@"; }
 
 # Runs the calling script again on a virtual display when there is none, so
 # that everything it starts under Wine shares one. Call it with "$@".
-vek_on_display() { [ -n "${DISPLAY:-}" ] || exec "$VEK_ROOT/cmake/wine.sh" --display bash "$0" "$@"; }
+vek_on_display() { [ -n "${DISPLAY:-}" ] || exec "$VEK_ROOT/cmake/wine.sh" --display bash "$VEK_SCRIPT" "$@"; }
 
 # Why 32-bit programs cannot run here, as the x64 configure found; or nothing.
 vek_no_32bit_reason() { sed -n 's/^VEK_NO_32BIT_REASON:INTERNAL=//p' "$VEK_ROOT/build/windows-x64/CMakeCache.txt"; }

@@ -8,7 +8,6 @@
 # Windows tests, where 32-bit programs cannot start) is said last.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-cd "$VEK_ROOT"
 vek_install_deps
 vek_on_display "$@"
 
