@@ -65,7 +65,7 @@ memory() {
             "$(vek_winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" >memory-cmdline.txt
         echo "$arch $(vek_wine "$VEK_ROOT/build/windows-x64/vekbench.exe" --memory memory-cmdline.txt)"
     done
-    rm -f vek.ini
+    rm -f vek.ini && vek_wine --wait  # Wine's last processes end before the display does
 }
 
 # A figure read from a log, empty when it is not there.
