@@ -1,83 +1,76 @@
-# Shared by the scripts: installing what is missing, Wine's settings and a
-# display for whatever needs one.
+# Shared by the scripts, which run from the project's root: installing what
+# is missing, Wine (started by cmake/wine.sh alone) and the stand-in host.
 # shellcheck shell=bash
 
-VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)" VEK_SCRIPT="$(realpath "$0")"
+cd "$VEK_ROOT" || exit
 
 vek_log() { printf '\n== %s\n' "$*"; }
 
-vek_as_root() {
-    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
+vek_as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-# Installs the packages the builds and the tests need, when any is missing.
-# Further packages may be named as arguments.
-vek_install_deps() {
-    local packages=(cmake ninja-build g++ libgtest-dev googletest
-        mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-        wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho
-        clang "$@")
-    # libFuzzer's runtime: its own package on Debian, part of clang elsewhere.
-    local optional=(libclang-rt-dev)
-    local missing=()
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        vek_log "adding the i386 architecture (for wine32)"
-        vek_as_root dpkg --add-architecture i386
-        missing=("${packages[@]}" "${optional[@]}")
-    else
-        local p
-        for p in "${packages[@]}" "${optional[@]}"; do
-            if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-                missing+=("$p")
-            fi
-        done
-    fi
-    if [ "${#missing[@]}" -eq 0 ]; then
-        vek_log "all packages are installed"
-        return
-    fi
-    vek_as_root apt-get update
-    local wanted=() p
-    for p in "${missing[@]}"; do
-        if [[ " ${optional[*]} " == *" $p "* ]] && ! apt-cache show "$p" >/dev/null 2>&1; then
-            continue
-        fi
-        wanted+=("$p")
+# Installs whichever of the packages named is missing and known to apt.
+vek_install() {
+    local missing=() wanted=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
-    [ "${#wanted[@]}" -eq 0 ] && return
+    [ "${#missing[@]}" -ne 0 ] || return 0
+    vek_as_root apt-get update
+    for p in "${missing[@]}"; do
+        if apt-cache show "$p" >/dev/null 2>&1; then wanted+=("$p"); else echo "not available here: $p"; fi
+    done
     vek_log "installing: ${wanted[*]}"
     vek_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${wanted[@]}"
 }
 
-# Wine in a prefix of the project's own, quiet, without the .NET and HTML
-# installers, with a Japanese locale of its own for code page 932: the
-# settings the Windows test presets carry. vek_wine runs a Windows program
-# through cmake/wine.sh, which makes the prefix and the locale on first use,
-# in code page 932 unless VEK_LC_ALL says otherwise. The locale is set for
-# Wine alone: this shell cannot load a locale from LOCPATH.
-export WINEPREFIX="$VEK_ROOT/build/wine"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LOCPATH="$VEK_ROOT/build/locale"
-vek_wine() { env LC_ALL="${VEK_LC_ALL:-ja_JP.UTF-8}" "$VEK_ROOT/cmake/wine.sh" "$@"; }
-# The Windows architectures whose programs can start here: x64, and x86 when
-# the machine can start 32-bit programs (see cmake/wine.sh).
-vek_arches() { if [ -z "$(vek_no_32bit_reason)" ]; then echo x64 x86; else echo x64; fi; }
-# Why 32-bit programs cannot start here; nothing when they can.
-vek_no_32bit_reason() { "$VEK_ROOT/cmake/wine.sh" --can-run-32bit || true; }
+# What the builds and the tests need; libclang-rt-dev is libFuzzer's runtime
+# on Debian, part of clang elsewhere.
+vek_install_deps() {
+    dpkg --print-foreign-architectures | grep -qx i386 || vek_as_root dpkg --add-architecture i386
+    vek_install cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix \
+        g++-mingw-w64-i686-posix wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho \
+        clang libclang-rt-dev shellcheck
+}
 
-# Runs a command on the display, or on a virtual one when there is none;
-# vek_display_run runs a function of the calling script that way.
-vek_display() {
-    if [ -n "${DISPLAY:-}" ]; then
-        "$@"
-    else
-        xvfb-run -a -s "-screen 0 1280x1024x24 -br" "$@"
-    fi
-}
-vek_display_run() {
-    vek_display bash -c "source '$VEK_ROOT/scripts/lib.sh'; $(declare -f); \"\$@\"" bash "$@"
-}
+vek_wine() { "$VEK_ROOT/cmake/wine.sh" "$@"; }
+
+# Runs the calling script again on a virtual display when there is none, so
+# that everything it starts under Wine shares one. Call it with "$@".
+vek_on_display() { [ -n "${DISPLAY:-}" ] || exec "$VEK_ROOT/cmake/wine.sh" --display bash "$VEK_SCRIPT" "$@"; }
+
+# Why 32-bit programs cannot run here, as the x64 configure found; or nothing.
+vek_no_32bit_reason() { sed -n 's/^VEK_NO_32BIT_REASON:INTERNAL=//p' "$VEK_ROOT/build/windows-x64/CMakeCache.txt"; }
 
 # The Windows path Wine gives a path of this machine: "Z:\..." (no quoting).
-vek_winpath() { echo "Z:$1" | tr / '\\'; }
+vek_winpath() { local path="Z:$1"; echo "${path//\//\\}"; }
+
+# vek_host_start NAME [VEKHOST OPTIONS...]: starts the x64 stand-in host under
+# Wine in the background, writing its window handle into NAME/vek.ini, and
+# waits for that; its output goes where this function's does. It runs until
+# vek_host_stop closes its standard input, a fifo held open by a process of
+# its own, so that nothing else this shell starts holds it (and for an hour at
+# most, should this shell be killed). VEK_HOST_PID[NAME] is its Wine process.
+declare -A VEK_HOST_PID=() VEK_HOST_HOLDER=()
+vek_host_start() {
+    local name="$1" _
+    shift
+    mkdir -p "$name" && rm -f "$name/vek.ini" "$name.stdin" && mkfifo "$name.stdin"
+    sleep infinity >"$name.stdin" &
+    VEK_HOST_HOLDER[$name]=$! && disown "$!"
+    "$VEK_ROOT/cmake/wine.sh" "$VEK_ROOT/build/windows-x64/vekhost.exe" --ini "$(vek_winpath "$PWD/$name")" \
+        --until-stdin-closes --quit-after 3600000 "$@" <"$name.stdin" &
+    VEK_HOST_PID[$name]=$!
+    for _ in $(seq 600); do [ -s "$name/vek.ini" ] && return 0; sleep 0.1; done
+    echo "the stand-in host $name did not start" >&2 && return 1
+}
+
+# vek_host_stop NAME...: ends those hosts and waits for them, and for Wine's
+# last processes, so that none outlives the display.
+vek_host_stop() {
+    local name
+    for name in "$@"; do kill "${VEK_HOST_HOLDER[$name]}" 2>/dev/null || true; done
+    for name in "$@"; do wait "${VEK_HOST_PID[$name]}" 2>/dev/null || true; done
+    vek_wine --wait
+}
+trap 'kill "${VEK_HOST_HOLDER[@]}" 2>/dev/null || true' EXIT

@@ -1,276 +1,171 @@
 #!/usr/bin/env bash
-# Many vek.exe at once against two live stand-in hosts, A and B, for a bounded
-# number of rounds: what a user's scripts do when several of them fire
-# together. Each round starts, at the same instant and in one directory
-# holding vek.ini, three INIT runs that point vek.ini at A or B in turn and
-# five event runs, OnStress#<round>-<k>, each id used once in the whole run.
-#
-#   bash scripts/stress.sh [--idle SECONDS] [--idle-every N] [ROUNDS]
-#
-#   ROUNDS            rounds to run (default 40)
-#   --idle SECONDS    leave both hosts without a single message for SECONDS
-#                     before a round. A host's window that has taken nothing
-#                     for more than five seconds is where the system's hung
-#                     window check starts to matter, so 6 is the useful value.
-#   --idle-every N    idle only before every N-th round (default 1: all)
-#
-# After each round vek.ini must hold exactly one of the two handles and CR LF.
-# At the end one summary: INIT runs that failed, each event delivered exactly
-# once, lost or delivered more than once (counted from both hosts' logs),
-# "not responding" reports although both hosts were alive, runs that had to be
-# killed, and every distinct line seen on the runs' standard error with its
-# count. The exit code is 0 only when all of that held.
-#
-# A run that has written its report to standard error and has not ended a
-# few seconds later waits for something nobody will do (a message box): it is
-# killed and counted as waited; any run still going after 60 s is killed too.
-# That keeps a round that fails to about a minute at worst.
-#
-# The system's messages in the reports come in the language of the locale Wine
-# runs in: Japanese by default (see lib.sh), English with VEK_LC_ALL=C.
-#
-# Everything a run leaves is under build/stress: the hosts' logs, each run's
-# standard error and exit code (rounds/NNN/), and failures.txt.
+# Many vek.exe at once against two live stand-in hosts, A and B (usage below),
+# in waves started at the same instant in one directory holding vek.ini. Each
+# request carries an id used once, and the hosts print what they take. A run
+# still going after 60 s is killed. Left in build/stress: the hosts' output,
+# each run's argument, standard error and exit code, failures.txt.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 usage() {
-    sed -n '8,15p' "$0" | sed 's/^# \{0,1\}//' >&2
+    cat >&2 <<'USAGE'
+usage: bash scripts/stress.sh [--idle SECONDS] [--idle-every N] [WAVES]
+  WAVES waves (40) of three INITs pointing vek.ini at A and B in turn and five
+  events: each run must end with 0, silent, each event arrive once, vek.ini
+  stay whole. --idle leaves the hosts without a message for SECONDS before
+  every (N-th) wave: after five seconds the hung-window check starts to count.
+usage: bash scripts/stress.sh --hosts-fail [RUNS]
+  RUNS runs (200) in waves of ten: two INITs, four events, two FILE ranges and
+  two DROPs of a small file; A is also published as Sakura. A third of the way
+  in A stops for 12 s (SIGSTOP), two thirds in B is killed. A run that ends
+  with 0 must have delivered exactly once; any other must say why.
+Reports quote the system in Wine's locale: Japanese, English with VEK_LC_ALL=C.
+USAGE
     exit 2
 }
 
-rounds=40 idle=0 idle_every=1
+args=("$@") count="" idle=0 idle_every=1 fail=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --idle) [ $# -ge 2 ] || usage; idle="$2"; shift 2 ;;
         --idle-every) [ $# -ge 2 ] || usage; idle_every="$2"; shift 2 ;;
-        -h | --help) usage ;;
-        *) rounds="$1"; shift ;;
+        --hosts-fail) fail=1; shift ;;
+        *) count="$1"; shift ;;
     esac
 done
-for n in "$rounds" "$idle" "$idle_every"; do
-    [[ "$n" =~ ^[0-9]+$ ]] || usage
-done
-[ "$rounds" -ge 1 ] && [ "$idle_every" -ge 1 ] || usage
-
-stress() {
-    set -euo pipefail
-    local rounds="$1" idle="$2" idle_every="$3"
-    local bin="$VEK_ROOT/build/windows-x64" work="$VEK_ROOT/build/stress"
-    local run_limit=60 report_grace=4
-    rm -rf "$work" && mkdir -p "$work/hostA" "$work/hostB" "$work/run" "$work/rounds"
-    cd "$work"
-
-    # The hosts live for the whole run and end when their standard input
-    # closes; --quit-after only bounds a run whose shell died without closing it.
-    local quit_ms=$(((rounds * (idle + run_limit + 15) + 120) * 1000))
-    [ "$quit_ms" -gt 4000000000 ] && quit_ms=4000000000
-    local name pids=()
-    for name in A B; do
-        mkfifo "host$name.stdin"
-        vek_wine "$bin/vekhost.exe" --ini "$(vek_winpath "$work/host$name")" \
-            --log "$(vek_winpath "$work/host$name.log")" --title "VEK stress host $name" \
-            --until-stdin-closes --quit-after "$quit_ms" <"host$name.stdin" >"host$name.out" 2>&1 &
-        pids+=("$!")
-    done
-    exec 3>hostA.stdin 4>hostB.stdin
-    for _ in $(seq 600); do
-        [ -s hostA/vek.ini ] && [ -s hostB/vek.ini ] && break
-        sleep 0.1
-    done
-    local a b
-    a="$(tr -d '\r\n' <hostA/vek.ini 2>/dev/null || true)"
-    b="$(tr -d '\r\n' <hostB/vek.ini 2>/dev/null || true)"
-    if ! [[ "$a" =~ ^[0-9]+$ && "$b" =~ ^[0-9]+$ ]]; then
-        echo "the stand-in hosts did not start (see $work/hostA.out, hostB.out)" >&2
-        return 1
-    fi
-    local plan="$rounds rounds"
-    if [ "$idle" -gt 0 ]; then
-        plan+=", the hosts idle $idle s before every"
-        [ "$idle_every" -gt 1 ] && plan+=" $idle_every."
-        plan+=" round"
-    fi
-    vek_log "host A is window $a, host B is window $b; $plan"
-    cp hostA/vek.ini run/vek.ini
-
-    # Every run holds a shared lock on this file before it starts vek.exe;
-    # this shell holds it exclusively until all of a round's runs are there.
-    local gate="$work/gate.lock"
-    : >"$gate"
-    exec 5>"$gate"
-
-    local started=$SECONDS round k ini_broken=0 hosts_died=0
-    for ((round = 1; round <= rounds; round++)); do
-        if [ "$idle" -gt 0 ] && ((round % idle_every == 0)); then sleep "$idle"; fi
-        local dir
-        dir="$work/rounds/$(printf %03d "$round")"
-        mkdir -p "$dir"
-        flock -x 5
-        local run_pids=() run_names=() args=()
-        for k in 1 2 3; do
-            # INIT runs point vek.ini at A and B in turn, so each round changes it.
-            if (((round + k) % 2 == 0)); then args+=("INIT#$a"); else args+=("INIT#$b"); fi
-            run_names+=("init$k")
-        done
-        for k in 1 2 3 4 5; do
-            args+=("OnStress#$round-$k")
-            run_names+=("event$k")
-        done
-        local i
-        for i in "${!args[@]}"; do
-            echo "${args[$i]}" >"$dir/${run_names[$i]}.arg"
-            (cd "$work/run" && exec timeout -k 5 "$run_limit" bash -c \
-                'source "$0"; flock -s "$1" true; shift; vek_wine "$@"' \
-                "$VEK_ROOT/scripts/lib.sh" "$gate" "$bin/vek.exe" "${args[$i]}" \
-                </dev/null >/dev/null 2>"$dir/${run_names[$i]}.err") &
-            run_pids+=("$!")
-        done
-        flock -u 5
-
-        # Waits for the round's runs; one that has reported and then lingers
-        # is sitting in its message box.
-        local live=${#run_pids[@]} reported_at=() done_=()
-        for i in "${!run_pids[@]}"; do reported_at[i]=0 done_[i]=0; done
-        while [ "$live" -gt 0 ]; do
-            sleep 0.2
-            for i in "${!run_pids[@]}"; do
-                [ "${done_[i]}" -eq 1 ] && continue
-                if ! kill -0 "${run_pids[i]}" 2>/dev/null; then
-                    local rc=0
-                    wait "${run_pids[i]}" || rc=$?
-                    echo "$rc" >"$dir/${run_names[i]}.rc"
-                    done_[i]=1 live=$((live - 1))
-                    continue
-                fi
-                if [ "${reported_at[i]}" -eq 0 ] && grep -q . "$dir/${run_names[i]}.err"; then
-                    reported_at[i]=$SECONDS
-                elif [ "${reported_at[i]}" -ne 0 ] &&
-                    ((SECONDS - reported_at[i] >= report_grace)) &&
-                    [ ! -e "$dir/${run_names[i]}.killed" ]; then
-                    : >"$dir/${run_names[i]}.killed"
-                    kill -TERM "${run_pids[i]}" 2>/dev/null || true
-                fi
-            done
-        done
-        # timeout's own verdict: the run had not ended after run_limit seconds.
-        for i in "${!run_pids[@]}"; do
-            local rc
-            rc="$(cat "$dir/${run_names[i]}.rc")"
-            if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then : >"$dir/${run_names[i]}.killed"; fi
-        done
-
-        if ! printf '%s\r\n' "$a" | cmp -s - run/vek.ini &&
-            ! printf '%s\r\n' "$b" | cmp -s - run/vek.ini; then
-            ini_broken=$((ini_broken + 1))
-            echo "round $round: vek.ini holds:$(od -An -c run/vek.ini 2>&1 | tr -s ' \n' ' ')" \
-                >>"$work/failures.txt"
-            # Put it right, so that one broken round does not spoil the rest.
-            cp hostA/vek.ini run/vek.ini
-        fi
-        for i in 0 1; do
-            if ! kill -0 "${pids[i]}" 2>/dev/null; then hosts_died=1; fi
-        done
-        local failed=""
-        for i in "${!run_names[@]}"; do
-            if [ "$(cat "$dir/${run_names[i]}.rc")" != 0 ] || [ -s "$dir/${run_names[i]}.err" ]; then
-                failed+=" ${run_names[i]}"
-            fi
-        done
-        printf 'round %d/%d  %3d s%s\n' "$round" "$rounds" $((SECONDS - started)) \
-            "${failed:+  failed:$failed}"
-        [ "$hosts_died" -eq 0 ] || break
-    done
-    local elapsed=$((SECONDS - started)) rounds_run=$((round > rounds ? rounds : round))
-
-    exec 3>&- 4>&- 5>&-
-    wait "${pids[@]}" || true
-    wineserver -w
-    summarize "$work" "$rounds_run" "$elapsed" "$ini_broken" "$hosts_died" "$a" "$b"
-}
-
-# Reads what the rounds left and prints the verdict; fails unless all held.
-summarize() {
-    local work="$1" rounds_run="$2" elapsed="$3" ini_broken="$4" hosts_died="$5" a="$6" b="$7"
-    cd "$work"
-    # Each event id the hosts received, once per WM_COPYDATA that carried it.
-    local log
-    for log in hostA.log hostB.log; do
-        perl -ne 'if (/^COPYDATA .*dwData=9801 .*hex=([0-9a-f]*)/) {
-                      my $b = pack("H*", $1);
-                      print "$1\n" if $b =~ /\r\nEvent: OnStress\r\nReference0: ([0-9]+-[0-9]+)\r\n/;
-                  }' "$log"
-    done | sort | uniq -c | awk '{print $2, $1}' >delivered.txt
-
-    local init_failed=0 killed=0 once=0 lost=0 twice=0 lost_reported=0 event_failed=0
-    local hung_taken=0
-    local dir name id n
-    : >reports.txt
-    for dir in rounds/*/; do
-        for name in init1 init2 init3 event1 event2 event3 event4 event5; do
-            [ -e "$dir$name.rc" ] || continue
-            local rc bad=0
-            rc="$(cat "$dir$name.rc")"
-            if [ "$rc" != 0 ] || [ -s "$dir$name.err" ]; then bad=1; fi
-            [ -e "$dir$name.killed" ] && killed=$((killed + 1))
-            tr -d '\r' <"$dir$name.err" | grep . >>reports.txt || true
-            if [ "$bad" -eq 1 ]; then
-                echo "${dir%/}/$name ($(cat "$dir$name.arg")): exit $rc$([ -e "$dir$name.killed" ] && echo ', killed'):" \
-                    "$(tr -d '\r' <"$dir$name.err" | tr '\n' ' ')" >>failures.txt
-            fi
-            case "$name" in
-                init*) init_failed=$((init_failed + bad)) ;;
-                event*)
-                    event_failed=$((event_failed + bad))
-                    id="$(cut -d# -f2 "$dir$name.arg")"
-                    n="$(awk -v id="$id" '$1 == id {print $2}' delivered.txt)"
-                    n="${n:-0}"
-                    if [ "$n" -ge 1 ] && grep -q 'is not responding' "$dir$name.err"; then
-                        hung_taken=$((hung_taken + 1))
-                    fi
-                    if [ "$n" -eq 1 ]; then
-                        once=$((once + 1))
-                    elif [ "$n" -eq 0 ]; then
-                        lost=$((lost + 1))
-                        [ "$bad" -eq 1 ] && lost_reported=$((lost_reported + 1))
-                    else
-                        twice=$((twice + 1))
-                    fi
-                    ;;
-            esac
-        done
-    done
-    local events=$((once + lost + twice))
-    local not_responding
-    not_responding="$(grep -c 'is not responding' reports.txt || true)"
-    local stray_tmp
-    stray_tmp="$(find run -name 'vek.ini.~*' | wc -l)"
-
-    vek_log "summary: $rounds_run rounds in ${elapsed} s (host A $a, host B $b)"
-    printf '%-48s %s\n' \
-        "INIT runs that failed" "$init_failed of $((rounds_run * 3))" \
-        "events delivered exactly once" "$once of $events" \
-        "events lost" "$lost ($lost_reported of them with a report)" \
-        "events delivered more than once" "$twice" \
-        "event runs that failed" "$event_failed" \
-        "'not responding' reports (both hosts alive)" \
-        "$not_responding ($hung_taken of them for an event the host did take)" \
-        "runs killed (waited on a message box or 60 s)" "$killed" \
-        "rounds that left vek.ini not whole" "$ini_broken" \
-        "temporary files left beside vek.ini" "$stray_tmp" \
-        "a host ended during the run" "$([ "$hosts_died" -eq 0 ] && echo no || echo YES)"
-    if [ -s reports.txt ]; then
-        echo "standard error of the runs, each distinct line with its count:"
-        sort reports.txt | uniq -c | sort -rn | sed 's/^/  /'
-    fi
-    echo "(details: $work/failures.txt, $work/rounds/)"
-    [ "$init_failed" -eq 0 ] && [ "$lost" -eq 0 ] && [ "$twice" -eq 0 ] &&
-        [ "$event_failed" -eq 0 ] && [ "$not_responding" -eq 0 ] && [ "$killed" -eq 0 ] &&
-        [ "$ini_broken" -eq 0 ] && [ "$stray_tmp" -eq 0 ] && [ "$hosts_died" -eq 0 ] &&
-        [ ! -s reports.txt ] && [ "$events" -eq $((rounds_run * 5)) ]
-}
+kinds=(init init init event event event event event)
+if [ "$fail" = 1 ]; then kinds=(init init event event event event file file drop drop); fi
+for v in "${count:-1}" "$idle" "$idle_every"; do [[ "$v" =~ ^[0-9]+$ ]] || usage; done
+waves="${count:-40}"
+if [ "$fail" = 1 ]; then waves=$(((${count:-200} + ${#kinds[@]} - 1) / ${#kinds[@]})); fi
+if [ "$waves" -lt 1 ] || [ "$idle_every" -lt 1 ]; then usage; fi
 
 vek_install_deps
+vek_on_display "${args[@]}"
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target vek vekhost
-vek_display_run stress "$rounds" "$idle" "$idle_every"
+work="$VEK_ROOT/build/stress" exe="$VEK_ROOT/build/windows-x64/vek.exe"
+rm -rf "$work" && mkdir -p "$work/run" "$work/waves" && cd "$work"
+printf 'line %d\r\n' 0 1 2 3 4 >run/small.txt
+
+publish=()
+if [ "$fail" = 1 ]; then publish=(--publish Sakura); fi
+vek_host_start A --title "VEK stress host A" "${publish[@]}" >A.out 2>&1
+vek_host_start B --title "VEK stress host B" >B.out 2>&1
+a="$(tr -d '\r\n' <A/vek.ini)" b="$(tr -d '\r\n' <B/vek.ini)"
+cp A/vek.ini run/vek.ini
+vek_log "host A is window $a, host B is window $b; $waves waves of ${#kinds[@]} runs"
+
+# Each run takes a shared lock on the gate before it starts vek.exe; this
+# shell holds it exclusively until all of a wave's runs are there.
+exec 5>gate.lock
+started=$SECONDS hosts_died=0 ini_broken=0 thaw=""
+for ((wave = 1; wave <= waves; wave++)); do
+    if [ "$idle" -gt 0 ] && ((wave % idle_every == 0)); then sleep "$idle"; fi
+    if [ "$fail" = 1 ] && [ "$wave" = $((waves / 3 + 1)) ]; then
+        vek_log "host A stops for 12 s"
+        kill -STOP "${VEK_HOST_PID[A]}"
+        (sleep 12 && kill -CONT "${VEK_HOST_PID[A]}") 5>&- &
+        thaw=$!
+    elif [ "$fail" = 1 ] && [ "$wave" = $((2 * waves / 3 + 1)) ]; then
+        vek_log "host B is killed"
+        kill -KILL "${VEK_HOST_PID[B]}"
+        wait "${VEK_HOST_PID[B]}" 2>/dev/null || true
+    fi
+    dir="waves/$(printf %03d "$wave")" && mkdir -p "$dir"
+    flock -x 5
+    pids=() runs=()
+    for k in "${!kinds[@]}"; do
+        id=$(((wave - 1) * ${#kinds[@]} + k + 1)) target="$b"
+        if (((wave + k) % 2 == 0)); then target="$a"; fi
+        case "${kinds[k]}" in
+            init) arg="INIT#$target" ;;
+            event) arg="OnStress#$id" ;;
+            file) arg="FILE#small.txt/$id-$((id + 2))" ;;
+            drop) arg="DROP#small.txt" ;;
+        esac
+        runs+=("$dir/$id-${kinds[k]}")
+        echo "$arg" >"${runs[k]}.arg"
+        (cd run && flock -s ../gate.lock true && exec timeout -k 5 60 "$VEK_ROOT/cmake/wine.sh" \
+            "$exe" "$arg") </dev/null >/dev/null 2>"${runs[k]}.err" 5>&- &
+        pids+=("$!")
+    done
+    flock -u 5
+    failed=0
+    for k in "${!pids[@]}"; do
+        rc=0
+        wait "${pids[k]}" || rc=$?
+        echo "$rc" >"${runs[k]}.rc"
+        [ "$rc" = 0 ] || failed=$((failed + 1))
+    done
+    if ! printf '%s\r\n' "$a" | cmp -s - run/vek.ini && ! printf '%s\r\n' "$b" | cmp -s - run/vek.ini; then
+        ini_broken=$((ini_broken + 1))
+        echo "wave $wave: vek.ini holds:$(od -An -c run/vek.ini | tr -s ' \n' ' ')" >>failures.txt
+        cp A/vek.ini run/vek.ini  # so that one broken wave does not spoil the rest
+    fi
+    printf 'wave %d/%d  %3d s  %d of %d ended non-zero\n' "$wave" "$waves" $((SECONDS - started)) "$failed" "${#kinds[@]}"
+    if [ "$fail" = 0 ] && ! kill -0 "${VEK_HOST_PID[A]}" "${VEK_HOST_PID[B]}" 2>/dev/null; then
+        hosts_died=1 && break
+    fi
+done
+elapsed=$((SECONDS - started))
+exec 5>&-
+if [ -n "$thaw" ]; then wait "$thaw"; fi  # A goes on before it is stopped
+vek_host_stop A B
+
+# What the hosts took: "COUNT event ID", "COUNT file ID", "COUNT drop" (Wine
+# hides the files of another process's drop: drops are counted together).
+awk '{ sub(/\r$/, "") }
+    /^--- WM_DROPFILES/ { print "drop" }
+    /^Event: / { event = $2 }
+    event == "OnStress" && /^Reference0: / { print "event", $2 }
+    event == "OnFileRead" && /^Reference1: / { print "file", $2 }
+    /^---$/ { event = "" }' A.out B.out | sort | uniq -c >delivered.txt
+declare -A got=() n=()
+while read -r times kind id; do got["$kind${id:-}"]=$times; done <delivered.txt
+for key in runs once init lost twice reported silent said drop drop_reported; do n[$key]=0; done
+: >reports.txt
+for rc_file in waves/*/*.rc; do
+    run="${rc_file%.rc}" kind="${rc_file##*-}" kind="${kind%.rc}" id="${run##*/}" id="${id%-*}"
+    rc="$(<"$rc_file")" times="${got[$kind$id]:-0}" verdict=""
+    tr -d '\r' <"$run.err" | grep . >>reports.txt || true
+    if [ "$times" -gt 1 ]; then verdict=twice
+    elif [ "$rc" != 0 ] && [ -s "$run.err" ]; then verdict=reported
+    elif [ "$rc" != 0 ]; then verdict=silent
+    elif [ -s "$run.err" ]; then verdict=said
+    elif [ "$kind" = init ] || [ "$kind" = drop ]; then verdict=$kind
+    elif [ "$times" = 1 ]; then verdict=once
+    else verdict=lost; fi
+    n[runs]=$((n[runs] + 1)) n[$verdict]=$((n[$verdict] + 1))
+    if [ "$kind" = drop ] && [ "$verdict" = reported ]; then n[drop_reported]=$((n[drop_reported] + 1)); fi
+    case "$verdict" in once | init | drop) ;; *)
+        echo "$run ($(<"$run.arg")): $verdict, exit $rc: $(tr -d '\r' <"$run.err" | tr '\n' ' ')" >>failures.txt ;;
+    esac
+done
+drops="${got[drop]:-0}"
+drops_lost=$((n[drop] > drops ? n[drop] - drops : 0))
+drops_extra=$((drops > n[drop] + n[drop_reported] ? drops - n[drop] - n[drop_reported] : 0))
+stray_tmp="$(find run -name 'vek.ini.~*' | wc -l)"
+
+vek_log "summary: ${n[runs]} runs in $waves waves, $elapsed s (host A $a, host B $b)"
+row() { printf '%-54s %s\n' "$@"; }
+row "exit 0, INIT done" "${n[init]}"
+row "exit 0, event or FILE delivered exactly once" "${n[once]}"
+row "exit 0, event or FILE delivered nowhere (LOST)" "${n[lost]}"
+row "delivered more than once" "${n[twice]}"
+row "exit non-zero with a report" "${n[reported]}"
+row "exit non-zero without a report (or killed after 60 s)" "${n[silent]}"
+row "exit 0, yet something on standard error" "${n[said]}"
+row "DROP: exit 0 / with a report / taken by the hosts" "${n[drop]} / ${n[drop_reported]} / $drops"
+row "DROP: exit 0 but not taken (LOST) / taken beyond" "$drops_lost / $drops_extra"
+row "waves that left vek.ini not whole" "$ini_broken"
+row "temporary files left beside vek.ini" "$stray_tmp"
+if [ "$fail" = 0 ]; then row "a host ended during the run" "$hosts_died"; fi
+if [ -s reports.txt ]; then
+    echo "standard error of the runs, each distinct line with its count:"
+    sort reports.txt | uniq -c | sort -rn | sed 's/^/  /'
+fi
+echo "(details: $work/failures.txt, $work/waves/)"
+faults=$((n[lost] + n[twice] + n[silent] + n[said] + drops_lost + drops_extra + ini_broken + stray_tmp))
+if [ "$fail" = 0 ]; then faults=$((faults + n[reported] + hosts_died + waves * ${#kinds[@]} - n[runs])); fi
+[ "$faults" = 0 ]

@@ -59,12 +59,12 @@ TEST(LayoutTest, TwipsBecomePixelsAtTheWindowsDpi) {
         {720, 1, 1}, {-720, 1, -1}, {-500, 96, -33}, {1440, 0, 96}, {1440, -5, 96}};
     // clang-format on
     for (const auto& [twips, dpi, pixels] : cases) EXPECT_EQ(TwipsToPixels(twips, dpi), pixels);
-    // At 144 DPI a twip is a tenth of a pixel: the balloon 50 px from the
-    // left, its label plus 12 px, 50 px above the screen's bottom; the test
-    // window at 150, 150, 18 x 190.
-    EXPECT_EQ(BalloonRect({200, 40}, 1080, 144), (PixelRect{50, 978, 212, 52}));
-    EXPECT_EQ(BalloonTop(60, 1080, 144), 970);
-    EXPECT_EQ(TestWindowRect(144), (PixelRect{150, 150, 18, 190}));
+    // At 1440 DPI a twip is a pixel: the balloon 500 px from the left, its
+    // label plus 120 px, 500 px above the screen's bottom; the test window
+    // at 1500, 1500, 180 x 1900.
+    EXPECT_EQ(BalloonRect({200, 40}, 3000, 1440), (PixelRect{500, 2340, 320, 160}));
+    EXPECT_EQ(BalloonTop(60, 3000, 1440), 2440);
+    EXPECT_EQ(TestWindowRect(1440), (PixelRect{1500, 1500, 180, 1900}));
 }
 
 }  // namespace

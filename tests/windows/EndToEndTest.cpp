@@ -185,18 +185,6 @@ TEST_P(EndToEnd, WhereNoWindowCanBeSeenARunWaitsForNothing) {
     if (flags.dwFlags & WSF_VISIBLE) GTEST_SKIP() << "this system shows every window station";
 }
 
-TEST_P(EndToEnd, InitInAReadOnlyDirectoryFailsAndKeepsVekIni) {
-    const wchar_t* readOnly = _wgetenv(L"VEK_TEST_READONLY_DIR");
-    const fs::path where = fs::absolute(fs::path(readOnly ? readOnly : L"").make_preferred());
-    if (!readOnly || !fs::exists(where))
-        GTEST_SKIP() << "no read-only directory (VEK_TEST_READONLY_DIR)";
-    const auto entries = [&] { return std::distance(fs::directory_iterator(where), {}); };
-    const auto before = entries();
-    Expect(RunExe(GetParam(), where, L"INIT#1234"), 1, L"vek\\.ini");
-    EXPECT_EQ(ReadBytes(where / L"vek.ini"), "42\r\n");
-    EXPECT_EQ(entries(), before);
-}
-
 // A host that runs with higher rights than vek.exe: the system keeps a
 // program at low integrity from sending or posting to this process's
 // windows, and says so.
