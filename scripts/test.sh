@@ -3,8 +3,8 @@
 # the unit tests as the mutation tool runs them and under ASan and UBSan; the
 # fuzz targets' seeds and regressions, then a short campaign of each
 # (VEK_FUZZ_SECONDS, default 30); the Windows tests under Wine for both builds
-# and code pages, each ending in its release package; a short stress run
-# (scripts/stress.sh); the clang compile. What CTest skipped (the 32-bit
+# and code pages, each ending in its release package; a short stress run and
+# one with hosts that stop and crash (scripts/stress.sh); the clang compile. What CTest skipped (the 32-bit
 # Windows tests, where 32-bit programs cannot start) is said last.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -24,6 +24,8 @@ for workflow in release-x86 release-x64; do
 done
 vek_log "many vek.exe at once against two live hosts, some rounds after the hosts sat idle"
 bash scripts/stress.sh --idle 6 --idle-every 5 20
+vek_log "hosts that stop or crash while many vek.exe run: nothing lost without a word"
+bash scripts/stress.sh --hosts-fail 200
 for workflow in windows-x86-clang windows-x64-clang; do
     vek_log "workflow $workflow"
     cmake --workflow --preset "$workflow"
