@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then runs every test on one display: shellcheck;
-# the unit tests as the mutation tool runs them and under ASan and UBSan; the
-# fuzz targets' seeds and regressions, then a short campaign of each
-# (VEK_FUZZ_SECONDS, default 30); the Windows tests under Wine for both builds
-# and code pages, each ending in its release package; a short stress run and
-# one with hosts that stop and crash (scripts/stress.sh); the clang compile. What CTest skipped (the 32-bit
-# Windows tests, where 32-bit programs cannot start) is said last.
+# the unit tests (also under ASan and UBSan); the fuzz targets' seeds, then a
+# short campaign of each (VEK_FUZZ_SECONDS, default 30); the Windows tests
+# under Wine for both builds and code pages, each ending in its release
+# package; two stress runs; the clang compile. What CTest skipped comes last.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 vek_install_deps
@@ -22,9 +20,8 @@ for workflow in release-x86 release-x64; do
     vek_log "workflow $workflow, under Wine"
     cmake --workflow --preset "$workflow"
 done
-vek_log "many vek.exe at once against two live hosts, some rounds after the hosts sat idle"
+vek_log "many vek.exe at once: two live hosts (some waves after they sat idle), then hosts that stop and crash"
 bash scripts/stress.sh --idle 6 --idle-every 5 20
-vek_log "hosts that stop or crash while many vek.exe run: nothing lost without a word"
 bash scripts/stress.sh --hosts-fail 200
 for workflow in windows-x86-clang windows-x64-clang; do
     vek_log "workflow $workflow"
@@ -33,9 +30,5 @@ done
 packages="$(echo build/windows-x*/VEK-*.zip)"
 # What was not run, and why, comes last: a skip must never read as a pass.
 skipped="$(vek_no_32bit_reason)"
-if [ -z "$skipped" ]; then
-    vek_log "all tests passed; packages: $packages"
-else
-    vek_log "every test that ran passed; packages: $packages"
-    echo "x86 Windows tests skipped: $skipped"
-fi
+if [ -z "$skipped" ]; then vek_log "all tests passed; packages: $packages"
+else vek_log "every test that ran passed; packages: $packages" && echo "x86 Windows tests skipped: $skipped"; fi
