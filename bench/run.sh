@@ -60,7 +60,6 @@ delivery() {
 memory() {
     local arch
     cd "$work"
-    printf '2147480000\r\n' >vek.ini
     for arch in "${arches[@]}"; do
         printf '"%s" FILE#vek-file-bench.txt/0-2147483647' \
             "$(vek_winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" >memory-cmdline.txt

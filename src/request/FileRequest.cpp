@@ -1,6 +1,8 @@
 #include "request/FileRequest.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -196,18 +198,25 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
     std::u16string units;
     int odd = -1;
     ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view bytes) {
-        units.clear();
         const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        units.resize((bytes.size() + (odd >= 0 ? 1 : 0)) / 2);
+        std::size_t n = 0;
         std::size_t i = 0;
         if (odd >= 0) {
             const unsigned first = static_cast<unsigned>(odd), second = byte(0);
-            units += static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+            units[n++] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
             i = 1;
         }
-        for (; i + 1 < bytes.size(); i += 2) {
-            units += static_cast<char16_t>(bigEndian ? byte(i) << 8 | byte(i + 1)
-                                                     : byte(i + 1) << 8 | byte(i));
+        const std::size_t pairs = (bytes.size() - i) / 2;
+        if (!bigEndian && std::endian::native == std::endian::little) {
+            std::memcpy(units.data() + n, bytes.data() + i, 2 * pairs);  // already in place
+        } else {
+            for (std::size_t k = 0; k < pairs; ++k, i += 2) {
+                units[n + k] = static_cast<char16_t>(bigEndian ? byte(i) << 8 | byte(i + 1)
+                                                               : byte(i + 1) << 8 | byte(i));
+            }
         }
+        i = bytes.size() - (bytes.size() - i) % 2;
         odd = i < bytes.size() ? byte(i) : -1;
         if (!units.empty()) selector.Feed(units);
     });
