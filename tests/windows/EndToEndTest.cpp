@@ -88,6 +88,9 @@ TEST_P(CodePageEndToEnd, EveryTextArrivesIntactThroughEveryWayInAndInitWritesThe
              L"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\nReference0: jp.txt\r\n"
              L"Reference1: 0\r\nReference2: 1024\r\nReference3: ソ表能\\n①髙 ｶﾀｶﾅ\\n・\\n\r\nReference4: 3",
              true);
+    Expect(Vek(L"DROP#jp.txt"), 0);  // an ASCII name, in every code page
+    ASSERT_EQ(host.drops.size(), 1u);
+    EXPECT_TRUE(host.drops[0].empty() || host.drops[0] == (dir / L"jp.txt").wstring());
     for (const auto& [text, shiftJis] : kTexts) {
         const std::wstring file = L"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\n"
                                   L"Reference0: f.txt\r\nReference1: 0\r\nReference2: 1024\r\n"
