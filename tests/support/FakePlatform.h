@@ -56,9 +56,7 @@ public:
     Hwnd OwnHwnd() const override { return 1234; }
     std::u16string CommandArgs() const override { return commandArgs; }
     std::u16string CurrentDirectory() const override { return currentDirectory; }
-    bool FileExists(std::u16string_view path) const override {
-        return files_.contains(Key(path));
-    }
+    bool FileExists(std::u16string_view path) const override { return files_.contains(Key(path)); }
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override {
         if (failWrites)

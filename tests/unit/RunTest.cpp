@@ -56,13 +56,9 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
                Short(fake.Decode(CodePage::ShiftJis, bytes));
     }
     for (const auto& text : fake.messages) did += u"show " + Short(text);
-    for (const auto& [target, block] : fake.drops) {
-        // pFiles 20, no point, not wide; the list, and zeros after it.
+    for (const auto& [target, block] : fake.drops) {  // the block's frame: EncodingTest
         const auto list = std::find(block.begin() + 20, block.end(), 0);
-        const bool framed =
-            block[0] == 20 && std::count(block.begin(), block.begin() + 20, 0) == 19 &&
-            block.end() - list >= 2 && std::count(list, block.end(), 0) == block.end() - list;
-        did += u"drop " + PlainNumber(target) + (framed ? u" " : u" bad block ") +
+        did += u"drop " + PlainNumber(target) + u" " +
                fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list));
     }
     if (const std::string* now = fake.FileBytes(u"vek.ini"); now && *now != ini) {
