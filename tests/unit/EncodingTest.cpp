@@ -40,7 +40,7 @@ TEST(EncodingTest, AFileIsUtf8OrUtf16ByItsMarkOrUtf8ThroughoutElseShiftJis) {
         {"\xFF\xFE", Utf16Le, 2}, {"\xFE\xFF\x00x", Utf16Be, 2}, {"\xEF\xBB\xBF", Utf8, 3}, {"\xEF\xBB\xBF\xFF", Utf8, 3},
         {"\xEF\xBB", ShiftJis, 0}, {"a\xFF\xFE", ShiftJis, 0}, {"caf\xC3\xA9", Utf8, 0}, {"caf\xC3\xA9\x82", ShiftJis, 0},
         {"\x93\xfa\x96\x7b\x8c\xea", ShiftJis, 0}, {"\xb6\xc0\xb6\xc5", ShiftJis, 0}, {"\xC3", ShiftJis, 0},
-        {std::string(17, 'a') + "\xC2\x80", Utf8, 0}, {std::string(17, 'a') + "\x80", ShiftJis, 0},
+        {std::string(17, 'a') + "\xC2\x80", Utf8, 0}, {std::string(17, 'a') + "\x80", ShiftJis, 0}, {"\x80\xC3\xA9", ShiftJis, 0},
         // Overlong forms, surrogates and what lies beyond U+10FFFF are no UTF-8; their neighbours are.
         {"\xC0\x80", ShiftJis, 0}, {"\xC1\xBF", ShiftJis, 0}, {"\xC2\x7F", ShiftJis, 0}, {"\xC2\xC0", ShiftJis, 0},
         {"\xDF\xBF", Utf8, 0}, {"\xE0\x9F\xBF", ShiftJis, 0}, {"\xE0\xA0\x80", Utf8, 0}, {"\xED\x9F\xBF", Utf8, 0},

@@ -198,7 +198,9 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
         {"1234\r\n", 1234}, {"-1", -1}, {"123,456\r\n", 123}, {"abc\r\n", 0}, {" 1 2 \r\n999", 12}, {"&H1F\n", 31},
         {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9}, {"\"4,2\",3", 4}, {" \t\"42", 42},
         {"\uFEFF4321\r\n", 4321}, {std::string(reinterpret_cast<const char*>(u"\uFEFF5678"), 10), 5678},  // UTF-16 LE
-        {std::string("\xFE\xFF\0""5\0""6\0\r", 8), 56}};  // UTF-16 BE
+        {std::string("\xFE\xFF\0""5\0""6\0\r", 8), 56},  // UTF-16 BE
+        // A character whose first byte is not 0 (U+8035) ends the number in either byte order.
+        {std::string("\xFF\xFE""4\0""\x35\x80", 6), 4}, {std::string("\xFE\xFF\0""4\x80\x35", 6), 4}};
     // clang-format on
     FakePlatform fake;
     fake.readBlockLimit = 3;
@@ -287,7 +289,7 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     // clang-format on
     for (const auto& [ini, enbryo, sakura, command, did] : cases) {
         FakePlatform fake;
-        fake.windows = {77, 1001, 2002};
+        fake.windows = {1, 77, 1001, 2002};  // 1 too: no vek.ini names no window
         if (ini) fake.AddFile(u"vek.ini", ini);
         fake.AddFile(u"a.txt", "one\r\ntwo");
         for (const auto& [name, value] : {std::pair("enbryo", enbryo), std::pair("Sakura", sakura)}) {

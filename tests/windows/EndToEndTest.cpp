@@ -135,7 +135,19 @@ TEST_P(CodePageEndToEnd, EveryTextArrivesIntactThroughEveryWayInAndInitWritesThe
 
 // A host that restarted has another window: the handle vek.ini still holds
 // names none, and what runs now is looked up.
-TEST_P(EndToEnd, AVekIniThatNamesNoWindowGivesWayToTheHostThatRuns) {
+// Memory a host with higher rights published keeps vek.exe out: the usage
+// text and INIT work as without it, and only a request with nowhere to go
+// fails for it. A host that restarted has another window: the handle vek.ini
+// still holds names none, and what runs now is looked up.
+TEST_P(EndToEnd, ARefusedHostMemoryStopsOnlyARequestAndAStaleVekIniGivesWayToTheHostThatRuns) {
+    {
+        const Mapping refused(L"enbryo", "", 4096, 0, L"D:(D;;GA;;;WD)");
+        Expect(Vek(L"OnX"), 1, L"the host that published 'enbryo' runs with higher rights than "
+                               L"vek\\.exe \\(as administrator\\?\\): its shared memory cannot be read");
+        EXPECT_FALSE(Vek(L"/?", [](HWND shown, ULONGLONG) { return shown != nullptr; }).samples.empty());
+        Expect(Vek(L"INIT#12345"), 0);
+        EXPECT_EQ(ReadBytes(dir / L"vek.ini"), "12345\r\n");
+    }
     const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     DestroyWindow(gone);
     Target(std::to_string(Id(gone)));
