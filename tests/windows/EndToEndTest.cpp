@@ -133,8 +133,6 @@ TEST_P(CodePageEndToEnd, EveryTextArrivesIntactThroughEveryWayInAndInitWritesThe
               japanese ? Bytes(932, L"４２日本\r\n") : host.id + "\r\n");
 }
 
-// A host that restarted has another window: the handle vek.ini still holds
-// names none, and what runs now is looked up.
 // Memory a host with higher rights published keeps vek.exe out: the usage
 // text and INIT work as without it, and only a request with nowhere to go
 // fails for it. A host that restarted has another window: the handle vek.ini
