@@ -38,7 +38,9 @@ void ConsumeHiddenStart(HINSTANCE instance) {
                                        WS_POPUP, -32000, -32000, 0, 0, nullptr, nullptr,
                                        instance, nullptr);
     if (eater == nullptr) return;
-    ShowWindow(eater, SW_HIDE);
+    // SW_SHOWDEFAULT takes the starter's state by definition, so the eater is
+    // hidden (or minimized) however the system applies its first-call rule.
+    ShowWindow(eater, SW_SHOWDEFAULT);
     DestroyWindow(eater);
 }
 
