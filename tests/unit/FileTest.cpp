@@ -86,7 +86,7 @@ TEST_P(FileTest, TheRangeSelectsLinesEndedByCrOrCrLfWithALoneLfInTheLine) {
         // UTF-8 by its mark or throughout, an invalid byte U+FFFD; UTF-16 of either byte order by its mark, a
         // lone surrogate and an odd last byte U+FFFD; the mark is not in the first line.
         {"\xEF\xBB\xBF\xC3\xA9\xFF\r\n\n", {u"é\uFFFD", u"\n"}}, {"caf\xC3\xA9\r\xF0\x9F\x98\x80", {u"café", u"😀"}},
-        {Utf16(u"\uFEFFé\r\n\n😀\r\r\n\xDC00\U00010000", false), {u"é", u"\n😀", u"", u"\uFFFD\U00010000"}},
+        {Utf16(u"\uFEFFé\r\n\n😀\r\r\n\xDC00\U00010000\U0010FFFF", false), {u"é", u"\n😀", u"", u"\uFFFD\U00010000\U0010FFFF"}},
         {Utf16(u"\uFEFF\r\nx\n\r😀", true) + "\x01", {u"", u"x\n", u"😀\uFFFD"}}};
     // Ranges that end inside the file, past it and before it: lines both selected and only counted.
     const std::tuple<const char16_t*, int, int> ranges[] = {
