@@ -56,10 +56,12 @@ delivery() {
 }
 
 # vek.exe's own peak memory building the full range of the 30 MB file, for a
-# handle that names no window: the reading and the building.
+# handle that names no window: the reading, the building and the encoding,
+# up to the not-ready balloon.
 memory() {
     local arch
     cd "$work"
+    printf '2147480000\r\n' >vek.ini
     for arch in "${arches[@]}"; do
         printf '"%s" FILE#vek-file-bench.txt/0-2147483647' \
             "$(vek_winpath "$VEK_ROOT/build/windows-$arch/vek.exe")" >memory-cmdline.txt

@@ -5,7 +5,7 @@
 //   vekbench RUNS CMDLINE-FILE...   the median and the mean of each command in
 //                                   milliseconds, and each median's ratio to the first
 //   vekbench --memory CMDLINE-FILE  the peak private bytes and working set of one run,
-//                                   delivering to a window of its own named in .\vek.ini
+//                                   ended once it shows a window
 //
 // Each command-line file holds one whole command line in UTF-8.
 
@@ -38,17 +38,13 @@ int g_retried = 0;
 // Under Wine a start fails now and then with ERROR_INTERNAL_ERROR, when the
 // new process dies before it has started; such a start is tried again, and
 // counted; started is when the last attempt began.
-// A standard error given (inheritable) takes a failure's report, as a
-// script's would, instead of a box nobody answers.
-ScopedHandle Start(std::wstring commandLine, LARGE_INTEGER& started, HANDLE err = nullptr) {
+ScopedHandle Start(std::wstring commandLine, LARGE_INTEGER& started) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = err != nullptr ? STARTF_USESTDHANDLES : 0;
-    startup.hStdError = err;
     PROCESS_INFORMATION process{};
     for (int attempt = 1; QueryPerformanceCounter(&started),
-             !CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, err != nullptr, 0,
-                             nullptr, nullptr, &startup, &process);
+             !CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process);
          ++attempt) {
         if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) {
             std::fprintf(stderr, "vekbench: cannot start %ls (error %lu)\n", commandLine.c_str(),
@@ -81,32 +77,31 @@ double TimeOneRun(const std::wstring& commandLine) {
     return Milliseconds(start, end);
 }
 
+// True once the process shows a window: for a FILE run with no host, the
+// not-ready balloon, its request built and encoded.
+bool ShowsAWindow(DWORD processId) {
+    std::pair<DWORD, bool> search{processId, false};
+    EnumWindows(
+        [](HWND hwnd, LPARAM parameter) -> BOOL {
+            auto& [id, found] = *reinterpret_cast<std::pair<DWORD, bool>*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            found = owner == id && IsWindowVisible(hwnd);
+            return !found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 // Samples the memory every 5 ms while the process runs: some systems (Wine)
-// forget a process's peaks once it has ended. The run delivers its request
-// to a window of this thread (vek.ini names it), which takes it as a host
-// does; where the system cannot pass that much to another process (Wine),
-// the run reports so on standard error, its request built and encoded all
-// the same.
+// forget a process's peaks once it has ended. A run that shows a window
+// (the balloon, which would type for hours) has done its work: it is ended.
 int Memory(const std::wstring& commandLine) {
-    const HWND target =
-        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    const std::string ini =
-        std::to_string(static_cast<long>(reinterpret_cast<INT_PTR>(target))) + "\r\n";
-    const ScopedHandle file(vek::win32::NullIfInvalid(CreateFileW(
-        L"vek.ini", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
-    DWORD wrote = 0;
-    if (!file || !WriteFile(file.Get(), ini.data(), static_cast<DWORD>(ini.size()), &wrote, nullptr)) {
-        std::fprintf(stderr, "vekbench: cannot write vek.ini\n");
-        return 1;
-    }
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const ScopedHandle nul(vek::win32::NullIfInvalid(
-        CreateFileW(L"NUL", GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr)));
     LARGE_INTEGER started;
-    const ScopedHandle process = Start(commandLine, started, nul.Get());
+    const ScopedHandle process = Start(commandLine, started);
+    const DWORD processId = GetProcessId(process.Get());
     SIZE_T peakPrivate = 0;
     SIZE_T peakWorkingSet = 0;
-    HANDLE ended = process.Get();
     do {
         PROCESS_MEMORY_COUNTERS counters{};
         if (GetProcessMemoryInfo(process.Get(), &counters, sizeof counters)) {
@@ -115,8 +110,8 @@ int Memory(const std::wstring& commandLine) {
             peakWorkingSet =
                 std::max({peakWorkingSet, counters.WorkingSetSize, counters.PeakWorkingSetSize});
         }
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
-    } while (MsgWaitForMultipleObjects(1, &ended, FALSE, 5, QS_ALLINPUT) != WAIT_OBJECT_0);
+        if (ShowsAWindow(processId)) TerminateProcess(process.Get(), 0);
+    } while (WaitForSingleObject(process.Get(), 5) == WAIT_TIMEOUT);
     DWORD code = 0;
     GetExitCodeProcess(process.Get(), &code);
     std::printf("peak_private=%llu peak_working_set=%llu exit=%lu\n",

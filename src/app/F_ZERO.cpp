@@ -84,9 +84,13 @@ Outcome F_ZERO::SendSstp(std::u16string request) {
                                  HigherRights(u"the host that published " + Quoted(refusedHost_)) +
                                      u": its shared memory cannot be read");
         }
-        BlnText = std::u16string(kNotReadyText) + request;
+        // The balloon plays the request itself: its bytes go, and no copy of
+        // a large request (FILE) is made.
+        std::string().swap(bytes);
+        request.insert(0, kNotReadyText);
+        BlnText = std::move(request);
         return Shown(StartBln(), u"\"Object Platform is not ready!!\" (no host window is known)",
-                     request);
+                     std::u16string_view(BlnText).substr(kNotReadyText.size()));
     }
     if (TargetHwnd == kShowInsteadOfSend) {
         Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request);
