@@ -79,17 +79,16 @@ double TimeOneRun(const std::wstring& commandLine) {
 
 // True once the process shows a window: for a FILE run with no host, the
 // not-ready balloon, its request built and encoded.
+BOOL CALLBACK FindShown(HWND hwnd, LPARAM parameter) {
+    auto& [id, found] = *reinterpret_cast<std::pair<DWORD, bool>*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    found = owner == id && IsWindowVisible(hwnd);
+    return !found;
+}
 bool ShowsAWindow(DWORD processId) {
     std::pair<DWORD, bool> search{processId, false};
-    EnumWindows(
-        [](HWND hwnd, LPARAM parameter) -> BOOL {
-            auto& [id, found] = *reinterpret_cast<std::pair<DWORD, bool>*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            found = owner == id && IsWindowVisible(hwnd);
-            return !found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumWindows(FindShown, reinterpret_cast<LPARAM>(&search));
     return search.second;
 }
 
