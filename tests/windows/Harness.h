@@ -191,15 +191,15 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
         si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
     std::wstring line = L"\"" + exe.wstring() + L"\" " + args;
     PROCESS_INFORMATION pi{};
-    // Wine now and then loses a start (ERROR_INTERNAL_ERROR, the new process
-    // died before it started): such a start is tried again.
+    // Wine now and then loses a start (the new process dies before it has
+    // started): a start is tried three times.
     BOOL started = FALSE;
     for (int attempt = 0; !started && attempt < 3; ++attempt) {
+        if (attempt > 0) Sleep(100);
         started = start.token ? CreateProcessAsUserW(start.token, exe.c_str(), line.data(), 0, 0,
                                                      TRUE, 0, 0, cwd.c_str(), &si, &pi)
                               : CreateProcessW(exe.c_str(), line.data(), 0, 0, TRUE, 0, 0,
                                                cwd.c_str(), &si, &pi);
-        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
     }
     EXPECT_TRUE(started) << "error " << GetLastError();
     if (si.hStdError) CloseHandle(si.hStdError);
