@@ -114,7 +114,8 @@ Outcome F_ZERO::Shown(Outcome outcome, std::u16string_view what,
     // unattended caller waiting for ever: the run fails and says so where
     // its report is read.
     if (!platform_.CanShowWindows()) {
-        std::u16string report = std::u16string(what) + u" cannot be shown: " + std::u16string(kInvisible);
+        std::u16string report =
+            std::u16string(what) + u" cannot be shown: " + std::u16string(kInvisible);
         if (!request.empty()) report += u": " + std::u16string(request);
         throw RuntimeFailure(FailureKind::SystemError, std::move(report));
     }

@@ -8,13 +8,6 @@
 namespace vek {
 namespace {
 
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 // UTF-16 units of the character at 1-based position pos (at least 1): 2 for
 // a surrogate pair, otherwise 1 (also for a lone surrogate and past the end).
 std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "request/Encoding.h"
 #include "text/Failure.h"
 #include "text/Text.h"
 
@@ -41,13 +42,7 @@ Hwnd ReadTargetFile(Platform& platform) {
     std::u16string text;
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
         // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big endian" write it
-        const bool big = bytes[0] == '\xFE';
-        text.resize((bytes.size() - 2) / 2);
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
-            const auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
-            text[i] = static_cast<char16_t>(big ? first << 8 | second : second << 8 | first);
-        }
+        AppendUtf16Units(std::string_view(bytes).substr(2), bytes[0] == '\xFE', text);
     } else if (bytes.starts_with("\xEF\xBB\xBF")) {
         text = platform.Decode(CodePage::Utf8, std::string_view(bytes).substr(3));
     } else {

@@ -23,8 +23,9 @@ constexpr bool IsWindowTarget(Hwnd target) {
 // The target in "vek.ini" in the current directory: the first field of its
 // first line (up to a comma or the line end, or between double quotes), read
 // with ValPrefix. The text is in the ANSI code page unless a UTF-8, UTF-16 LE
-// or UTF-16 BE byte-order mark says otherwise. 0 when the file does not exist or holds no
-// number; a number beyond 32 bits fails as an overflow naming the file.
+// or UTF-16 BE byte-order mark says otherwise. 0 when the file does not exist
+// or holds no number; a number beyond 32 bits fails as an overflow naming the
+// file.
 Hwnd ReadTargetFile(Platform& platform);
 
 // INIT: "vek.ini" becomes the argument and CR LF in the ANSI code page, or is

@@ -13,7 +13,6 @@
 
 #include "text/Failure.h"
 
-
 namespace vek {
 
 // A window handle as the program stores it: signed 32-bit. Windows handles

@@ -1,9 +1,11 @@
 #include "request/Encoding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "request/Request.h"
+#include "text/Text.h"
 
 namespace vek {
 namespace {
@@ -13,13 +15,6 @@ constexpr std::u16string_view kUtf8CharsetLine = u"\r\nCharset: UTF-8";
 // Characters encoded at a time: a request that Shift_JIS cannot hold is
 // found out at its first such character, not after encoding all of it.
 constexpr std::size_t kEncodeChunk = 64 * 1024;
-
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
 
 }  // namespace
 
@@ -123,6 +118,23 @@ void AppendUtf16(std::u16string_view units, std::u16string& out) {
         } else if (IsHighSurrogate(out[i]) || IsLowSurrogate(out[i])) {
             out[i] = u'\uFFFD';
         }
+    }
+}
+
+void AppendUtf16Units(std::string_view bytes, bool bigEndian, std::u16string& out) {
+    const std::size_t at = out.size();
+    const std::size_t units = bytes.size() / 2;
+    out.resize(at + units);
+    if (bigEndian == (std::endian::native == std::endian::big)) {
+        std::memcpy(out.data() + at, bytes.data(), 2 * units);  // already in place
+        return;
+    }
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[i]));
+    };
+    for (std::size_t k = 0; k < units; ++k) {
+        const unsigned first = byte(2 * k), second = byte(2 * k + 1);
+        out[at + k] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
     }
 }
 

@@ -54,4 +54,9 @@ private:
 // stands for no character, becomes U+FFFD.
 void AppendUtf16(std::u16string_view units, std::u16string& out);
 
+// Appends the UTF-16 code units of bytes, two bytes each in the given byte
+// order, as they are (surrogates unchecked); an odd last byte is left for the
+// caller.
+void AppendUtf16Units(std::string_view bytes, bool bigEndian, std::u16string& out);
+
 }  // namespace vek

@@ -1,8 +1,6 @@
 #include "request/FileRequest.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -155,8 +153,8 @@ private:
     bool afterCr_ = false;  // the last unit seen was a CR ending a line
 };
 
-// Reads the whole file through, skipping its first skip bytes (a byte-order
-// mark), and hands each block to feed.
+// Reads the file through, skipping its first skip bytes (a byte-order mark),
+// and hands each block to feed, for as long as feed returns true.
 template <typename Feed>
 void ReadThrough(Platform& platform, const FileArgument& arg, std::size_t skip, Feed feed) {
     const auto file = platform.OpenForRead(arg.fileName);
@@ -164,7 +162,7 @@ void ReadThrough(Platform& platform, const FileArgument& arg, std::size_t skip, 
     while (const std::size_t got = file->Read({block.get(), kFileReadBlock})) {
         const std::size_t skipped = std::min(skip, got);
         skip -= skipped;
-        if (got > skipped) feed(std::string_view(block.get() + skipped, got - skipped));
+        if (got > skipped && !feed(std::string_view(block.get() + skipped, got - skipped))) return;
     }
 }
 
@@ -174,13 +172,7 @@ void ReadThrough(Platform& platform, const FileArgument& arg, std::size_t skip, 
 // ASCII throughout is read twice.
 std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, std::u16string& out) {
     EncodingDetector detector;
-    {
-        const auto file = platform.OpenForRead(arg.fileName);
-        const auto block = std::make_unique_for_overwrite<char[]>(kFileReadBlock);
-        while (const std::size_t got = file->Read({block.get(), kFileReadBlock})) {
-            if (detector.Feed({block.get(), got})) break;
-        }
-    }
+    ReadThrough(platform, arg, 0, [&](std::string_view b) { return !detector.Feed(b); });
     const FileEncoding encoding = detector.Encoding();
     if (encoding == FileEncoding::ShiftJis || encoding == FileEncoding::Utf8) {
         const CodePage cp = encoding == FileEncoding::Utf8 ? CodePage::Utf8 : CodePage::ShiftJis;
@@ -188,7 +180,10 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
             platform.AppendDecoded(cp, line, text);
         };
         LineSelector<char, decltype(decode)> selector(arg, out, decode);
-        ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view b) { selector.Feed(b); });
+        ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view b) {
+            selector.Feed(b);
+            return true;
+        });
         return selector.Finish();
     }
     // UTF-16: bytes become units in the file's byte order; an odd byte, its
@@ -196,32 +191,20 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
     const bool bigEndian = encoding == FileEncoding::Utf16Be;
     LineSelector<char16_t, decltype(&AppendUtf16)> selector(arg, out, &AppendUtf16);
     std::u16string units;
-    int odd = -1;
+    std::string odd;
     ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view bytes) {
-        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-        units.resize((bytes.size() + (odd >= 0 ? 1 : 0)) / 2);
-        std::size_t n = 0;
-        std::size_t i = 0;
-        if (odd >= 0) {
-            const unsigned first = static_cast<unsigned>(odd), second = byte(0);
-            units[n++] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
-            i = 1;
+        units.clear();
+        if (!odd.empty()) {
+            AppendUtf16Units(odd + bytes.front(), bigEndian, units);
+            bytes.remove_prefix(1);
         }
-        const std::size_t pairs = (bytes.size() - i) / 2;
-        if (!bigEndian && std::endian::native == std::endian::little) {
-            std::memcpy(units.data() + n, bytes.data() + i, 2 * pairs);  // already in place
-        } else {
-            for (std::size_t k = 0; k < pairs; ++k, i += 2) {
-                units[n + k] = static_cast<char16_t>(bigEndian ? byte(i) << 8 | byte(i + 1)
-                                                               : byte(i + 1) << 8 | byte(i));
-            }
-        }
-        i = bytes.size() - (bytes.size() - i) % 2;
-        odd = i < bytes.size() ? byte(i) : -1;
+        AppendUtf16Units(bytes, bigEndian, units);
+        odd = bytes.size() % 2 != 0 ? bytes.substr(bytes.size() - 1) : std::string_view();
         if (!units.empty()) selector.Feed(units);
+        return true;
     });
     // A last byte without its partner is no character.
-    if (odd >= 0) selector.Feed(u"\uFFFD");
+    if (!odd.empty()) selector.Feed(u"\uFFFD");
     return selector.Finish();
 }
 

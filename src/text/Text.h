@@ -8,6 +8,14 @@
 
 namespace vek {
 
+// The halves of a UTF-16 surrogate pair.
+constexpr bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
 // Removes leading and trailing spaces (U+0020 only; tabs and line breaks stay).
 std::u16string Trim(std::u16string_view text);
 
