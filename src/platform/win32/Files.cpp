@@ -80,6 +80,16 @@ bool Retrying(Attempt attempt, std::initializer_list<DWORD> passing) {
 
 }  // namespace
 
+bool WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        DWORD wrote = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        if (!WriteFile(handle, bytes.data(), chunk, &wrote, nullptr) || wrote == 0) return false;
+        bytes.remove_prefix(wrote);
+    }
+    return true;
+}
+
 std::u16string Win32Platform::CurrentDirectory() const {
     for (;;) {
         DWORD need = GetCurrentDirectoryW(0, nullptr);
@@ -153,16 +163,7 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
         DeleteFileW(temporary.c_str());
         ThrowFileError(what, path, SystemMessage(error));
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        DWORD wrote = 0;
-        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
-            abandon(u"Could not write");
-        }
-        done += wrote;
-    }
-    if (!FlushFileBuffers(file.Get())) abandon(u"Could not write");
+    if (!WriteAll(file.Get(), bytes) || !FlushFileBuffers(file.Get())) abandon(u"Could not write");
     file.Reset();
     // A reader holding vek.ini for a moment refuses the replace.
     if (!Retrying(

@@ -1,7 +1,6 @@
 // Where a report can be read: a message box where the user can see one,
 // standard error where the caller gave one, the event log where neither.
 
-#include <algorithm>
 #include <string>
 
 #include "platform/win32/Win32Platform.h"
@@ -36,16 +35,6 @@ bool IsSomeoneElsesConsole(HANDLE handle) {
     const auto& name = *reinterpret_cast<const CountedText*>(buffer);
     return name.text != nullptr &&
            std::wstring_view(name.text, name.length / sizeof(wchar_t)).starts_with(L"\\Device\\ConDrv");
-}
-
-bool WriteAll(HANDLE handle, std::string_view bytes) {
-    while (!bytes.empty()) {
-        DWORD wrote = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        if (!WriteFile(handle, bytes.data(), chunk, &wrote, nullptr) || wrote == 0) return false;
-        bytes.remove_prefix(wrote);
-    }
-    return true;
 }
 
 }  // namespace

@@ -39,4 +39,8 @@ private:
     HWND own_ = nullptr;
 };
 
+// Writes all of bytes to handle, in pieces WriteFile takes; false when a
+// write fails or takes nothing (the last error says why).
+bool WriteAll(HANDLE handle, std::string_view bytes);
+
 }  // namespace vek::win32
