@@ -165,7 +165,10 @@ if [ -s reports.txt ]; then
     echo "standard error of the runs, each distinct line with its count:"
     sort reports.txt | uniq -c | sort -rn | sed 's/^/  /'
 fi
-echo "(details: $work/failures.txt, $work/waves/)"
 faults=$((n[lost] + n[twice] + n[silent] + n[said] + drops_lost + drops_extra + ini_broken + stray_tmp))
 if [ "$fail" = 0 ]; then faults=$((faults + n[reported] + hosts_died + waves * ${#kinds[@]} - n[runs])); fi
+if [ "$faults" != 0 ] && [ -s failures.txt ]; then
+    echo "what went wrong, run by run (exit code, standard error):" && sed 's/^/  /' failures.txt
+fi
+echo "(details: $work/failures.txt, $work/waves/)"
 [ "$faults" = 0 ]
