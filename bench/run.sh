@@ -14,10 +14,9 @@ usage: bash bench/run.sh table [RUNS]     every figure against its goal; exits w
        bash bench/run.sh delivery [RUNS]  vek.exe delivering an event, start to exit, against
                                           a bare sender of the same WM_COPYDATA, in turns,
                                           both builds, under Wine (default 200 runs)
-       bash bench/run.sh file             FILE request building on a generated 30 MB Shift_JIS
-                                          file, and the same text in UTF-8 and UTF-16, against
-                                          the codec's round trip, and its peak memory (native);
-                                          how often Shift_JIS text passes as UTF-8
+       bash bench/run.sh file             FILE request building on a generated 30 MB file in
+                                          Shift_JIS, UTF-8 and UTF-16 against the codec's round
+                                          trip, its peak memory (native); Shift_JIS as UTF-8
 USAGE
     exit 2
 }
@@ -55,9 +54,8 @@ delivery() {
     echo "the host received $(grep -c "WM_COPYDATA" host-output.txt) requests"
 }
 
-# vek.exe's own peak memory building the full range of the 30 MB file, for a
-# handle that names no window: the reading, the building and the encoding,
-# up to the not-ready balloon.
+# vek.exe's own peak memory reading, building and encoding the full range of the
+# 30 MB file, for a handle that names no window: up to the not-ready balloon.
 memory() {
     local arch
     cd "$work"
@@ -71,24 +69,19 @@ memory() {
 }
 
 # A figure read from a log, empty when it is not there.
-figure() { grep -o "$2=[0-9.]*" "$1" | head -1 | cut -d= -f2 || true; }
+figure() { grep -o "\b$2=[0-9.]*" "$1" | head -1 | cut -d= -f2 || true; }
 ratio() { awk -v arch="$1" '/delivery latency, /{a=$0} /ratio of command 2/ && index(a, arch) {print $NF}' "$work/wine.txt"; }
 # Every row is printed. A figure that is not there never reads "met": it is
 # "not measured", with the reason where one is known (x86 where 32-bit
 # programs cannot start), and counts as missed where none is.
 missed=0
 row() {  # FIGURE VALUE UNIT GOAL-TEXT LIMIT [WHY-NOT-MEASURED]
-    if [ -n "${6:-}" ]; then
-        echo "| $1 | - | $4 | not measured: $6 |"
-    elif [ -z "$2" ]; then
-        echo "| $1 | - | $4 | NOT MEASURED (no result) |"
-        missed=1
-    elif awk -v v="$2" -v g="$5" 'BEGIN { exit !(v > g) }'; then
-        echo "| $1 | $2$3 | $4 | MISSED |"
-        missed=1
-    else
-        echo "| $1 | $2$3 | $4 | met |"
-    fi
+    local verdict=met
+    if [ -n "${6:-}" ]; then echo "| $1 | - | $4 | not measured: $6 |" && return; fi
+    if [ -z "$2" ]; then verdict="NOT MEASURED (no result)"
+    elif awk -v v="$2" -v g="$5" 'BEGIN { exit !(v > g) }'; then verdict=MISSED; fi
+    [ "$verdict" = met ] || missed=1
+    echo "| $1 | ${2:--}${2:+$3} | $4 | $verdict |"
 }
 why_not() { if [ "$1" = x86 ]; then echo "$no32"; fi; }
 
@@ -100,13 +93,10 @@ table() {
         row "Delivery latency, $arch: vek.exe / bare sender (medians)" "$(ratio $arch)" x \
             "at most 1.10x" 1.10 "$(why_not $arch)"
     done
-    row "FILE building, full range of 30 MB / codec round trip" "$(figure "$f" build_ratio)" x "at most 1.2x" 1.2
-    row "FILE building + encoding to Shift_JIS / codec round trip" "$(figure "$f" send_ratio)" x "at most 1.2x" 1.2
-    row "FILE peak memory, full range / file size (native, test double)" "$(figure "$f" full_memory_ratio)" x "at most 4x" 4
-    for enc in utf8:UTF-8 utf16:UTF-16; do
-        row "FILE building, full range, ${enc#*:} file / codec round trip" "$(figure "$f" "${enc%:*}_build_ratio")" x "at most 1.2x" 1.2
-        row "FILE building + encoding, ${enc#*:} file / codec round trip" "$(figure "$f" "${enc%:*}_send_ratio")" x "at most 1.2x" 1.2
-        row "FILE peak memory, full range, ${enc#*:} file / file size (native)" "$(figure "$f" "${enc%:*}_full_memory_ratio")" x "at most 4x" 4
+    for enc in :Shift_JIS utf8_:UTF-8 utf16_:UTF-16; do
+        row "FILE building, full range of 30 MB, ${enc#*:} / codec round trip" "$(figure "$f" "${enc%:*}build_ratio")" x "at most 1.2x" 1.2
+        row "FILE building + encoding, ${enc#*:} / codec round trip" "$(figure "$f" "${enc%:*}send_ratio")" x "at most 1.2x" 1.2
+        row "FILE peak memory, full range, ${enc#*:} / file size (native)" "$(figure "$f" "${enc%:*}full_memory_ratio")" x "at most 4x" 4
     done
     for arch in x64 x86; do
         peak=$(grep "^$arch " "$work/wine.txt" | grep -o 'peak_private=[0-9]*' | cut -d= -f2 || true)
