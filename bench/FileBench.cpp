@@ -82,6 +82,10 @@ private:
                 if (errno != EINTR) throw RuntimeFailure(FailureKind::FileError, u"read failed");
             }
         }
+        std::uint64_t Size() const override {
+            struct stat info{};
+            return fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+        }
 
     private:
         int fd_;

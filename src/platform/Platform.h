@@ -31,6 +31,8 @@ public:
     // Reads up to buffer.size() bytes and returns how many were read; 0 at the
     // end of the file. Throws RuntimeFailure when the read fails.
     virtual std::size_t Read(std::span<char> buffer) = 0;
+    // The file's size in bytes when it was opened; 0 where it cannot be told.
+    virtual std::uint64_t Size() const = 0;
 };
 
 // Where the standard error handle the caller gave the program leads: nowhere

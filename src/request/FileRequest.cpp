@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "request/Encoding.h"
 #include "request/Request.h"
@@ -13,6 +14,9 @@ namespace vek {
 namespace {
 
 constexpr std::int64_t kMaxLineCount = std::numeric_limits<std::int32_t>::max();
+
+// What follows the lines in a request: the line count and the closing lines.
+constexpr std::size_t kRequestTailRoom = 128;
 
 struct FileArgument {
     std::u16string namePart;  // as written, for the not-found reference
@@ -156,10 +160,9 @@ private:
 // Reads the file through, skipping its first skip bytes (a byte-order mark),
 // and hands each block to feed, for as long as feed returns true.
 template <typename Feed>
-void ReadThrough(Platform& platform, const FileArgument& arg, std::size_t skip, Feed feed) {
-    const auto file = platform.OpenForRead(arg.fileName);
+void ReadThrough(InputFile& file, std::size_t skip, Feed feed) {
     const auto block = std::make_unique_for_overwrite<char[]>(kFileReadBlock);
-    while (const std::size_t got = file->Read({block.get(), kFileReadBlock})) {
+    while (const std::size_t got = file.Read({block.get(), kFileReadBlock})) {
         const std::size_t skipped = std::min(skip, got);
         skip -= skipped;
         if (got > skipped && !feed(std::string_view(block.get() + skipped, got - skipped))) return;
@@ -172,15 +175,17 @@ void ReadThrough(Platform& platform, const FileArgument& arg, std::size_t skip, 
 // ASCII throughout is read twice.
 std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, std::u16string& out) {
     EncodingDetector detector;
-    ReadThrough(platform, arg, 0, [&](std::string_view b) { return !detector.Feed(b); });
+    ReadThrough(*platform.OpenForRead(arg.fileName), 0,
+                [&](std::string_view b) { return !detector.Feed(b); });
     const FileEncoding encoding = detector.Encoding();
+    const auto file = platform.OpenForRead(arg.fileName);
     if (encoding == FileEncoding::ShiftJis || encoding == FileEncoding::Utf8) {
         const CodePage cp = encoding == FileEncoding::Utf8 ? CodePage::Utf8 : CodePage::ShiftJis;
         const auto decode = [&](std::string_view line, std::u16string& text) {
             platform.AppendDecoded(cp, line, text);
         };
         LineSelector<char, decltype(decode)> selector(arg, out, decode);
-        ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view b) {
+        ReadThrough(*file, detector.MarkSize(), [&](std::string_view b) {
             selector.Feed(b);
             return true;
         });
@@ -189,10 +194,19 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
     // UTF-16: bytes become units in the file's byte order; an odd byte, its
     // partner in the next block, waits for it.
     const bool bigEndian = encoding == FileEncoding::Utf16Be;
+    // A range that cannot end before the file does (a file of n units has at
+    // most n lines) takes every unit of it, and a line end's one or two units
+    // become the two of "\n": the request needs at least that room. Made at
+    // once, the request is not copied again and again as it grows to the
+    // size of the file.
+    if (const std::uint64_t units = file->Size() / 2;
+        arg.start <= 0 && std::cmp_greater_equal(arg.end, units)) {
+        out.reserve(out.size() + units + kRequestTailRoom);
+    }
     LineSelector<char16_t, decltype(&AppendUtf16)> selector(arg, out, &AppendUtf16);
     std::u16string units;
     std::string odd;
-    ReadThrough(platform, arg, detector.MarkSize(), [&](std::string_view bytes) {
+    ReadThrough(*file, detector.MarkSize(), [&](std::string_view bytes) {
         units.clear();
         if (!odd.empty()) {
             AppendUtf16Units(odd + bytes.front(), bigEndian, units);

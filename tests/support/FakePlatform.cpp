@@ -11,7 +11,8 @@ namespace {
 
 class MemoryInput : public InputFile {
 public:
-    MemoryInput(FakeFile file, std::size_t limit) : file_(std::move(file)), limit_(limit) {}
+    MemoryInput(FakeFile file, std::size_t limit)
+        : size_(file.bytes.size() + file.crs), file_(std::move(file)), limit_(limit) {}
     std::size_t Read(std::span<char> buffer) override {
         buffer = buffer.first(std::min(buffer.size(), limit_));
         if (at_ < file_.bytes.size()) {
@@ -25,8 +26,10 @@ public:
         file_.crs -= n;
         return n;
     }
+    std::uint64_t Size() const override { return size_; }
 
 private:
+    std::uint64_t size_;
     FakeFile file_;
     std::size_t limit_;
     std::size_t at_ = 0;

@@ -52,6 +52,11 @@ public:
         return got;
     }
 
+    std::uint64_t Size() const override {
+        LARGE_INTEGER size{};
+        return GetFileSizeEx(file_.Get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    }
+
 private:
     ScopedHandle file_;
     std::u16string path_;
