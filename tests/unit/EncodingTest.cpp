@@ -6,11 +6,11 @@
 #include "request/Encoding.h"
 #include "request/Request.h"
 
+// clang-format off: the case tables are laid out by hand, several cases to a line.
 namespace vek {
 namespace {
 
 TEST(EncodingTest, ARequestShiftJisHoldsGoesAsTodayAnyOtherInUtf8) {
-    // clang-format off
     const std::pair<std::u16string, bool> texts[] = {  // the text, and whether Shift_JIS holds it
         {u"Café del Mar#Beyoncé", false}, {u"😀", false}, {u"한국어", false}, {u"简体中文", false},
         {u"ｶﾀｶﾅ", true}, {u"日本語のテキスト。", true}, {u"", true},
@@ -19,7 +19,6 @@ TEST(EncodingTest, ARequestShiftJisHoldsGoesAsTodayAnyOtherInUtf8) {
         {u"¬", false}, {u"—", false}, {u"¥", false}, {u"‾", false},
         // Found wherever it stands, also past the first block encoded, and in a pair cut by one.
         {std::u16string(70000, u'あ') + u"é", false}, {std::u16string(65535, u'a') + u"😀", false}};
-    // clang-format on
     const FakePlatform fake;
     for (const auto& [text, held] : texts) {
         const std::u16string built = BuildEventRequest(u"OnX#" + text, 1234);
@@ -34,7 +33,6 @@ TEST(EncodingTest, ARequestShiftJisHoldsGoesAsTodayAnyOtherInUtf8) {
 
 TEST(EncodingTest, AFileIsUtf8OrUtf16ByItsMarkOrUtf8ThroughoutElseShiftJis) {
     using enum FileEncoding;
-    // clang-format off
     const std::tuple<std::string, FileEncoding, std::size_t> files[] = {
         {"", ShiftJis, 0}, {"plain ASCII\r\n", ShiftJis, 0}, {"\xFF", ShiftJis, 0}, {"\xFF\xFF", ShiftJis, 0},
         {"\xFF\xFE", Utf16Le, 2}, {"\xFE\xFF\x00x", Utf16Be, 2}, {"\xEF\xBB\xBF", Utf8, 3}, {"\xEF\xBB\xBF\xFF", Utf8, 3},
@@ -47,7 +45,6 @@ TEST(EncodingTest, AFileIsUtf8OrUtf16ByItsMarkOrUtf8ThroughoutElseShiftJis) {
         {"\xED\xA0\x80", ShiftJis, 0}, {"\xEF\xBF\xBF", Utf8, 0}, {"\xF0\x8F\xBF\xBF", ShiftJis, 0},
         {"\xF0\x90\x80\x80", Utf8, 0}, {"\xF4\x8F\xBF\xBF", Utf8, 0}, {"\xF4\x90\x80\x80", ShiftJis, 0},
         {"\xF5\x80\x80\x80", ShiftJis, 0}, {"\xF0\x9F\x98\x80x", Utf8, 0}, {"\xF0\x9F\x98", ShiftJis, 0}};
-    // clang-format on
     for (const auto& [bytes, encoding, mark] : files) {
         // All at once, and a byte at a time up to where it says it has decided.
         EncodingDetector whole, bytewise;
@@ -62,12 +59,10 @@ TEST(EncodingTest, AFileIsUtf8OrUtf16ByItsMarkOrUtf8ThroughoutElseShiftJis) {
 }
 
 TEST(EncodingTest, ANameTheAnsiCodePageCannotHoldIsDroppedInAWideList) {
-    // clang-format off
     const std::tuple<std::u16string, unsigned, bool> paths[] = {  // path, code page, wide
         {u"C:\\w\\日本.txt", 1252, true}, {u"C:\\w\\café.txt", 1252, false}, {u"C:\\w\\café.txt", 932, true},
         {u"C:\\w\\〜.txt", 932, true}, {u"C:\\w\\～.txt", 932, false}, {u"C:\\w\\😀", 65001, false},
         {u"C:\\w\\😀", 932, true}, {std::u16string(u"C:\\w\\") + char16_t{0xD800}, 65001, true}};
-    // clang-format on
     for (const auto& [path, codePage, wide] : paths) {
         const FakePlatform fake(codePage);
         std::vector<std::uint8_t> expected(20, 0);

@@ -8,6 +8,7 @@
 #include "app/UsageText.h"
 #include "delivery/Target.h"
 
+// clang-format off: the case tables are laid out by hand, several cases to a line.
 namespace vek {
 namespace {
 
@@ -74,7 +75,6 @@ struct Case {
     unsigned codePage = 932;
 };
 
-// clang-format off
 const Case kCases[] = {
     {u"", u"balloon usage"}, {u"/?", u"balloon usage"}, {u"/? x", u"send 77 N|Event: /? x"},
     {u"  OnBoot#first#second  ", u"send 77 N|Event: OnBoot|Reference0: first|Reference1: second"},
@@ -112,7 +112,6 @@ const Case kCases[] = {
     {u"DROP#b.txt", u""}, {u"DROP", u""}, {u"DROP#a.txt", u"", "-1"}, {u"DROP#a.txt", u"", "65535"},
     {u"DROP#a.txt", u"", nullptr},
 };
-// clang-format on
 
 TEST(RunTest, EachCommandDoesWhatItShould) {
     for (const Case& c : kCases) {
@@ -141,7 +140,6 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
         std::u16string written;
         Texts boxes, events;
     };
-    // clang-format off
     const Routing cases[] = {
         {ErrorStream::None, true, false, x, u"", {report}, {}},
         {ErrorStream::Console, true, false, x, line, {report}, {}},
@@ -154,7 +152,6 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
         {ErrorStream::None, true, false, std::make_exception_ptr(std::runtime_error("überall")), u"",
          {u"Unexpected failure: überall"}, {}},
         {ErrorStream::None, false, false, std::make_exception_ptr(42), u"", {}, {u"Unexpected failure"}}};
-    // clang-format on
     for (const Routing& c : cases) {
         FakePlatform fake;
         fake.errorStream = c.stream;
@@ -174,7 +171,6 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
 TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
     const char16_t* kWhere = u" cannot be shown: this program runs where no window can be seen (as a "
                              u"service, or as a task that runs whether the user is logged on or not)";
-    // clang-format off
     const std::tuple<const char16_t*, const char*, std::u16string> cases[] = {
         {u"/?", "77", u"failed: System error: the usage text" + std::u16string(kWhere)},
         {u"TestPoint", "77", u"failed: System error: the test window" + std::u16string(kWhere)},
@@ -183,7 +179,6 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
         {u"OnX", "0", u"failed: System error: \"Object Platform is not ready!!\" (no host window is known)" +
                       std::u16string(kWhere) + u": N|Event: OnX"},
         {u"OnX", "77", u"send 77 N|Event: OnX"}, {u"INIT#5", "77", u"vek.ini 5\r\n"}};
-    // clang-format on
     for (const auto& [command, ini, did] : cases) {
         FakePlatform fake;
         fake.canShowWindows = false;
@@ -193,7 +188,6 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
 }
 
 TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
-    // clang-format off
     const std::pair<std::string, Hwnd> cases[] = {
         {"1234\r\n", 1234}, {"-1", -1}, {"123,456\r\n", 123}, {"abc\r\n", 0}, {" 1 2 \r\n999", 12}, {"&H1F\n", 31},
         {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9}, {"\"4,2\",3", 4}, {" \t\"42", 42},
@@ -201,7 +195,6 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
         {std::string("\xFE\xFF\0""5\0""6\0\r", 8), 56},  // UTF-16 BE
         // A character whose first byte is not 0 (U+8035) ends the number in either byte order.
         {std::string("\xFF\xFE""4\0""\x35\x80", 6), 4}, {std::string("\xFE\xFF\0""4\x80\x35", 6), 4}};
-    // clang-format on
     FakePlatform fake;
     fake.readBlockLimit = 3;
     for (const auto& [bytes, target] : cases) {
@@ -231,7 +224,6 @@ HostSnapshot Snapshot(std::string text, std::size_t at = 4, std::string_view hea
 }
 
 TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
-    // clang-format off
     const std::tuple<HostSnapshot, Hwnd, unsigned> cases[] = {
         {Snapshot("name^host\r\nabc.hwnd^1234\r\n"), 1234, 932}, {Snapshot("hwnd^77\r\n"), 77, 932},
         {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11, 932}, {Snapshot("x.hwnd^ 5 678 \r\n"), 5678, 932},
@@ -246,7 +238,6 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot("^5\r\n", 4, "hwnd"), 0, 932},
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 12), 4321, 932},  // only the snapshot is seen
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 11), 0, 932}};
-    // clang-format on
     for (const auto& [snapshot, target, codePage] : cases) {
         FakePlatform fake(codePage);
         fake.hostMemory["Sakura"] = snapshot;
@@ -269,7 +260,6 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         const char16_t* command;
         const char16_t* did;
     };
-    // clang-format off
     const Lookup cases[] = {
         {"77", "1001", "2002", u"SEND", u"send 77 S|Script: "},
         {"abc", "1001", "2002", u"DROP#a.txt", u"drop 1001 C:\\work\\a.txt"},
@@ -286,7 +276,6 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {nullptr, "refused", nullptr, u"/?", u"balloon usage"}, {nullptr, "refused", nullptr, u"TestPoint", u"test window"},
         {nullptr, "refused", nullptr, u"INIT#5", u"vek.ini 5\r\n"}, {nullptr, "refused", nullptr, u"DROP#a.txt", u""},
     };
-    // clang-format on
     for (const auto& [ini, enbryo, sakura, command, did] : cases) {
         FakePlatform fake;
         fake.windows = {1, 77, 1001, 2002};  // 1 too: no vek.ini names no window
@@ -301,13 +290,11 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
 }
 
 TEST(RunTest, ProgramNameIsSkippedAsWindowsSplitsIt) {
-    // clang-format off
     const std::pair<const char16_t*, const char16_t*> cases[] = {
         {u"vek.exe SEND#hi", u"SEND#hi"}, {u"\"C:\\Program Files\\vek.exe\" SEND#hi there ", u"SEND#hi there "},
         {u"\"C:\\a b\\vek.exe\"SEND", u"SEND"}, {u"vek.exe \t  \"SEND#hi\"", u"\"SEND#hi\""},
         {u"vek.exe\tOnBoot", u"OnBoot"}, {u"vek.exe", u""}, {u"\"vek.exe", u""}, {u"", u""},
         {u"C:\\dir\"x\"\\vek.exe a", u"a"}};
-    // clang-format on
     for (const auto& [line, args] : cases) EXPECT_EQ(ArgumentText(line), args) << Utf8(line);
 }
 

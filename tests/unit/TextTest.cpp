@@ -5,6 +5,7 @@
 
 #include <functional>
 
+// clang-format off: the case tables are laid out by hand, several cases to a line.
 namespace vek {
 namespace {
 
@@ -36,7 +37,6 @@ TEST(TextTest, TrimSubstringsAndNumberForms) {
 }
 
 TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
-    // clang-format off
     const std::pair<const char16_t*, std::int32_t> cases[] = {
         {u"1234", 1234}, {u"-1", -1}, {u"+7", 7}, {u"123,456", 123}, {u"12abc", 12}, {u"abc", 0}, {u"", 0},
         {u"-", 0}, {u".", 0}, {u"+-5", 0}, {u"0x10", 0}, {u"inf", 0}, {u"-nan", 0}, {u"\uff11", 0},
@@ -50,7 +50,6 @@ TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
         {u"&H10", 16}, {u"&hff", 255}, {u"&O17", 15}, {u"&o8", 0}, {u"&H", 0}, {u"&HG", 0}, {u"&X1", 0},
         {u"&H7FFFFFFF", 2147483647}, {u"2147483647", 2147483647}, {u"-2147483648", -2147483648},
         {u"2147483647.4", 2147483647}, {u"-2147483648.5", -2147483648}};
-    // clang-format on
     for (const auto& [text, value] : cases) EXPECT_EQ(ValPrefix(text), value) << Utf8(text);
     for (const char16_t* text : {u"2147483648", u"-2147483649", u"2147483647.5", u"1e10",
                                  u"&H80000000", u"&HFFFFFFFFFFFFFFFFFFFF", u"1e999999999999"}) {
@@ -61,11 +60,9 @@ TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
 }
 
 TEST(TextTest, ValStrictTakesWholeNumbersOnly) {
-    // clang-format off
     const std::pair<const char16_t*, std::int32_t> cases[] = {
         {u"12", 12}, {u"  -12  ", -12}, {u"1,024", 1024}, {u"-1,024", -1024}, {u"1,0,2,4", 1024}, {u"+1,0e2", 1000},
         {u"2.5", 2}, {u"1e2", 100}, {u"&H1F", 31}, {u"1,", 1}, {u"9,999", 9999}, {u"0,5", 5}};
-    // clang-format on
     for (const auto& [text, value] : cases) EXPECT_EQ(ValStrict(text), value) << Utf8(text);
     for (const char16_t* text : {u"", u"   ", u"x", u"12x", u"1 2", u"\t5", u"5\t", u",5", u"&H",
                                  u"1e", u".", u"-", u"1.2.3", u"1.2,3", u"-&H5", u"+-1"}) {
