@@ -42,8 +42,8 @@ TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
 }
 
 TEST(PlayerTest, TheRunEndsEightyOneTicksAfterTheTrimmedText) {
-    // The tick that finds the position past the length without surrounding
-    // spaces + 80 ends the run; a wait tag at the end takes its three places.
+    // The tick that finds the position past the trimmed length + 80 ends the run; a wait tag at the
+    // end takes its three places.
     const std::pair<const char16_t*, std::size_t> cases[] = {
         {u"ab", 82}, {u"ab     ", 82}, {u"  ab", 82}, {u"ab\t", 83}, {u"", 80}, {u"   ", 80}, {u"a\\w", 81}};
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
@@ -54,9 +54,8 @@ TEST(LayoutTest, TwipsBecomePixelsAtTheWindowsDpi) {
         {1440, 96, 96}, {120, 96, 8}, {500, 96, 33}, {1900, 96, 127}, {500, 120, 42}, {7, 96, 0}, {8, 96, 1},
         {720, 1, 1}, {-720, 1, -1}, {-500, 96, -33}, {1440, 0, 96}, {1440, -5, 96}};
     for (const auto& [twips, dpi, pixels] : cases) EXPECT_EQ(TwipsToPixels(twips, dpi), pixels);
-    // At 1440 DPI a twip is a pixel: the balloon 500 px from the left, its
-    // label plus 120 px, 500 px above the screen's bottom; the test window
-    // at 1500, 1500, 180 x 1900.
+    // At 1440 DPI a twip is a pixel: the balloon 500 px from the left, its label plus 120 px, 500 px
+    // above the screen's bottom; the test window at 1500, 1500, 180 x 1900.
     EXPECT_EQ(BalloonRect({200, 40}, 3000, 1440), (PixelRect{500, 2340, 320, 160}));
     EXPECT_EQ(BalloonTop(60, 3000, 1440), 2440);
     EXPECT_EQ(TestWindowRect(1440), (PixelRect{1500, 1500, 180, 1900}));

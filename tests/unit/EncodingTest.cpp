@@ -1,5 +1,4 @@
-// Which encoding text takes: the bytes of a request, a file's encoding as
-// FILE tells it, and a dropped name's list.
+// Which encoding text takes: a request's bytes, a file's as FILE tells it, a dropped name's list.
 
 #include "TestSupport.h"
 #include "delivery/FileDrop.h"
@@ -24,8 +23,7 @@ TEST(EncodingTest, ARequestShiftJisHoldsGoesAsTodayAnyOtherInUtf8) {
         const std::u16string built = BuildEventRequest(u"OnX#" + text, 1234);
         std::u16string request = built;
         const std::string bytes = EncodeRequest(fake, request);
-        const std::u16string expected =
-            held ? built : built.substr(0, built.size() - 9) + u"UTF-8";  // "Shift_JIS" replaced
+        const std::u16string expected = held ? built : built.substr(0, built.size() - 9) + u"UTF-8";  // for "Shift_JIS"
         EXPECT_EQ(request, expected) << Utf8(text.substr(0, 10));
         EXPECT_EQ(bytes, fake.Encode(held ? CodePage::ShiftJis : CodePage::Utf8, expected));
     }
@@ -49,8 +47,7 @@ TEST(EncodingTest, AFileIsUtf8OrUtf16ByItsMarkOrUtf8ThroughoutElseShiftJis) {
         // All at once, and a byte at a time up to where it says it has decided.
         EncodingDetector whole, bytewise;
         whole.Feed(bytes);
-        for (std::size_t i = 0; i < bytes.size() && !bytewise.Feed(bytes.substr(i, 1)); ++i) {
-        }
+        for (std::size_t i = 0; i < bytes.size() && !bytewise.Feed(bytes.substr(i, 1)); ++i) {}
         for (const EncodingDetector* detector : {&whole, &bytewise}) {
             EXPECT_EQ(std::pair(detector->Encoding(), detector->MarkSize()), std::pair(encoding, mark))
                 << testing::PrintToString(bytes);
@@ -69,9 +66,8 @@ TEST(EncodingTest, ANameTheAnsiCodePageCannotHoldIsDroppedInAWideList) {
         expected[0] = 20;
         if (wide) {
             expected[16] = 1;
-            for (const char16_t c : path + u'\0' + u'\0') {
+            for (const char16_t c : path + u'\0' + u'\0')
                 expected.insert(expected.end(), {std::uint8_t(c & 0xFF), std::uint8_t(c >> 8)});
-            }
         } else {
             const std::string list = fake.Encode(CodePage::Ansi, path) + '\0' + '\0';
             expected.insert(expected.end(), list.begin(), list.end());

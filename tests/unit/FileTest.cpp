@@ -1,6 +1,5 @@
-// The FILE command: the range, the name, and the lines of the file, read in
-// its own encoding whatever the system's code page, across every way its
-// bytes can be cut into read blocks.
+// The FILE command: the range, the name, and the file's lines, read in its own encoding whatever
+// the system's code page, across every way its bytes can be cut into read blocks.
 
 #include "TestSupport.h"
 #include "request/FileRequest.h"
@@ -34,9 +33,7 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
     return bytes;
 }
 
-// A read block size, and a code page for the system.
-class FileTest : public ::testing::TestWithParam<std::pair<std::size_t, unsigned>> {
-protected:
+struct FileTest : ::testing::TestWithParam<std::pair<std::size_t, unsigned>> {  // a read block size, a code page
     FileTest() : fake(GetParam().second) { fake.readBlockLimit = GetParam().first; }
     FakePlatform fake;
 };
@@ -93,8 +90,7 @@ TEST_P(FileTest, TheRangeSelectsLinesEndedByCrOrCrLfWithALoneLfInTheLine) {
     for (const auto& [bytes, lines] : files) {
         fake.AddFile(u"f.txt", bytes);
         for (const auto& [range, start, end] : ranges) {
-            std::u16string expected =
-                u"f.txt|" + PlainNumber(start) + u"|" + PlainNumber(end) + u"|";
+            std::u16string expected = u"f.txt|" + PlainNumber(start) + u"|" + PlainNumber(end) + u"|";
             for (int i = start; i <= end && i < std::ssize(lines); ++i)
                 expected += lines[i] + u"\\n";
             expected += u"|" + PlainNumber(std::ssize(lines));

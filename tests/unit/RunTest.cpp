@@ -1,5 +1,4 @@
-// One run from the command line to what it delivered: the dispatch, the
-// request texts, INIT, the target from vek.ini or the host's memory, DROP.
+// One run from the command line to what it delivered: dispatch, requests, INIT, the target, DROP.
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
@@ -12,9 +11,8 @@
 namespace vek {
 namespace {
 
-// A request in short: "N|" and "S|" for the opening lines of a notification
-// and of a SEND request when its closing lines are as they should be (from the
-// own-window line on; left out), "|" for every other line end.
+// A request in short: "N|" and "S|" for the opening lines of a notification and a SEND whose closing
+// lines (from the own-window line on, left out) are as they should be; "|" for every other line end.
 std::u16string Short(std::u16string text) {
     for (const auto& [head, tail, mark] :
          {std::tuple(u"NOTIFY SSTP/1.0\r\nSender: VEK\r\n",
@@ -30,16 +28,13 @@ std::u16string Short(std::u16string text) {
     return text;
 }
 
-// What a run did, one thing after another: the balloon's text, each request
-// sent and shown, each path dropped, vek.ini when it changed, or the failure.
-// It runs on a copy: the set-up stays as it was for the next run.
+// What a run did, in turn: the balloon's text, each request sent and shown, each path dropped,
+// vek.ini when it changed, or the failure. On a copy: the set-up stays for the next run.
 std::u16string Did(FakePlatform fake, std::u16string_view command) {
     fake.commandArgs = command;
     const std::string ini = fake.FileBytes(u"vek.ini") ? *fake.FileBytes(u"vek.ini") : "";
     F_ZERO form{fake};
-    form.BlnShown = u"old";  // the player starts afresh
-    form.BlnPos = 77;
-    form.BlnWait = 3;
+    form.BlnShown = u"old", form.BlnPos = 77, form.BlnWait = 3;  // the player starts afresh
     std::u16string did;
     try {
         const Outcome outcome = form.Form_Load();
@@ -68,12 +63,7 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
     return did;
 }
 
-struct Case {
-    const char16_t* command;
-    const char16_t* did;
-    const char* ini = "77";  // nullptr: no vek.ini
-    unsigned codePage = 932;
-};
+struct Case { const char16_t *command, *did; const char* ini = "77"; unsigned codePage = 932; };  // ini nullptr: none
 
 const Case kCases[] = {
     {u"", u"balloon usage"}, {u"/?", u"balloon usage"}, {u"/? x", u"send 77 N|Event: /? x"},
@@ -117,29 +107,20 @@ TEST(RunTest, EachCommandDoesWhatItShould) {
     for (const Case& c : kCases) {
         FakePlatform fake(c.codePage);
         if (c.ini != nullptr) fake.AddFile(u"vek.ini", c.ini);
-        for (auto name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt",
-                          u"ああああああああああああああああ.txt"}) {
+        for (auto name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt", u"ああああああああああああああああ.txt"})
             fake.AddFile(name, "one\r\ntwo\r\nthree\r\n");
-        }
         EXPECT_EQ(Did(fake, c.command), c.did) << c.codePage << " " << (c.ini ? c.ini : "-");
     }
 }
 
-// A report always reaches somebody and waits for nobody: a program that
-// captures standard error has it; else a box shows it where one can be seen,
-// and the event log keeps it where none can.
+// A report always reaches somebody and waits for nobody: a program that captures standard error
+// has it; else a box shows it where one can be seen, and the event log keeps it where none can.
 TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     const auto x = std::make_exception_ptr(RuntimeFailure(FailureKind::FileError, u"x"));
     const std::u16string report = u"File error: x";
     const std::u16string line = u"VEK: File error: x\r\n";
     using Texts = std::vector<std::u16string>;
-    struct Routing {
-        ErrorStream stream;
-        bool visible, writeFails;
-        std::exception_ptr failure;
-        std::u16string written;
-        Texts boxes, events;
-    };
+    struct Routing { ErrorStream stream; bool visible, writeFails; std::exception_ptr failure; std::u16string written; Texts boxes, events; };
     const Routing cases[] = {
         {ErrorStream::None, true, false, x, u"", {report}, {}},
         {ErrorStream::Console, true, false, x, line, {report}, {}},
@@ -165,9 +146,8 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     }
 }
 
-// Where no window can be seen, nothing waits to be closed: whatever would
-// show a window fails with a report instead, the request it would show
-// included; what shows nothing is not touched.
+// Where no window can be seen, nothing waits to be closed: what would show one fails with a
+// report instead, the request it would show included; what shows nothing is not touched.
 TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
     const char16_t* kWhere = u" cannot be shown: this program runs where no window can be seen (as a "
                              u"service, or as a task that runs whether the user is logged on or not)";
@@ -212,8 +192,7 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
     EXPECT_EQ(Did(fake, u"INIT#9"), u"failed: File error: Could not write 'vek.ini'");
 }
 
-// The host's memory: a 4-byte header, then text at byte offset at, '^'
-// standing for the U+0001 that ends a key; zeros elsewhere.
+// The host's memory: a 4-byte header, then text at byte offset at ('^' for the U+0001 after a key).
 HostSnapshot Snapshot(std::string text, std::size_t at = 4, std::string_view header = "\x10") {
     std::replace(text.begin(), text.end(), '^', '\x01');
     HostSnapshot snapshot{};
@@ -246,21 +225,15 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
     }
 }
 
-// vek.ini names the target while it names a window; else the host that runs
-// now, enbryo before Sakura, is looked up: a memory with no live window in it
-// (its host crashed and left it) passes to the next name, and one that may
-// not be read matters only to a request that then has nowhere to go.
+// vek.ini names the target while it names a window; else the host that runs now, enbryo before
+// Sakura, is looked up: a memory with no live window in it (its host crashed and left it) passes
+// to the next name, and one that may not be read matters only to a request with nowhere to go.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     const char16_t* kHigher = u"failed: System error: the host that published 'enbryo' runs with higher "
                               u"rights than vek.exe (as administrator?): its shared memory cannot be read";
-    struct Lookup {
-        const char* ini;  // nullptr: no vek.ini
-        const char* enbryo;  // the hwnd entry's value; nullptr: none; "refused": may not be read
-        const char* sakura;
-        const char16_t* command;
-        const char16_t* did;
-    };
-    const Lookup cases[] = {
+    // vek.ini, the hwnd entry of enbryo's memory and of Sakura's (nullptr: none; "refused": may not
+    // be read), the command, what it did.
+    const std::tuple<const char*, const char*, const char*, const char16_t*, const char16_t*> cases[] = {
         {"77", "1001", "2002", u"SEND", u"send 77 S|Script: "},
         {"abc", "1001", "2002", u"DROP#a.txt", u"drop 1001 C:\\work\\a.txt"},
         {"555", "1001", "2002", u"OnX#1", u"send 1001 N|Event: OnX|Reference0: 1"},  // stale
