@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF is inside a line, and a
-    // last line without an end counts too. After a UTF-16 mark they are counted in units, an odd last
-    // byte one more.
+    // last line without an end counts too. A UTF-8 mark is no line; after a UTF-16 mark lines are
+    // counted in units, an odd last byte one more.
     const auto count = [](auto text) -> std::int64_t {
         return std::count(text.begin(), text.end(), '\r') +
                !(text.empty() || text.back() == '\r' ||
@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         units += i + 1 == input.size() ? u'\uFFFD'
                  : big ? char16_t(byte(i) << 8 | byte(i + 1)) : char16_t(byte(i + 1) << 8 | byte(i));
     }
-    const std::int64_t lines = utf16 ? count(std::u16string_view(units)) : count(input);
+    const std::int64_t lines = utf16 ? count(std::u16string_view(units))
+                                     : count(input.substr(input.starts_with("\xEF\xBB\xBF") ? 3 : 0));
     // When the name before the first "/" is still a.txt, Reference4 counts every line.
     if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
         request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") == std::u16string::npos) {
