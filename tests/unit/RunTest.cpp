@@ -40,8 +40,7 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
         const Outcome outcome = form.Form_Load();
         if (outcome == Outcome::ShowBalloon) {
             did = u"balloon " + (form.BlnText == kUsageText ? u"usage" : Short(form.BlnText)) +
-                  (form.BlnPos == 1 && form.BlnWait == 0 && form.BlnShown.empty() ? u""
-                                                                                  : u" not afresh");
+                  (form.BlnPos == 1 && form.BlnWait == 0 && form.BlnShown.empty() ? u"" : u" not afresh");
         }
         if (outcome == Outcome::ShowTestWindow) did = u"test window";
     } catch (const RuntimeFailure& failure) {
@@ -54,12 +53,10 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
     for (const auto& text : fake.messages) did += u"show " + Short(text);
     for (const auto& [target, block] : fake.drops) {  // the block's frame: EncodingTest
         const auto list = std::find(block.begin() + 20, block.end(), 0);
-        did += u"drop " + PlainNumber(target) + u" " +
-               fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list));
+        did += u"drop " + PlainNumber(target) + u" " + fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list));
     }
-    if (const std::string* now = fake.FileBytes(u"vek.ini"); now && *now != ini) {
+    if (const std::string* now = fake.FileBytes(u"vek.ini"); now && *now != ini)
         did += u"vek.ini " + fake.Decode(CodePage::Ansi, *now);
-    }
     return did;
 }
 
