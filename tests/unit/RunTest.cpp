@@ -34,7 +34,7 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
     fake.commandArgs = command;
     const std::string ini = fake.FileBytes(u"vek.ini") ? *fake.FileBytes(u"vek.ini") : "";
     F_ZERO form{fake};
-    form.BlnShown = u"old", form.BlnPos = 77, form.BlnWait = 3;  // the player starts afresh
+    form.BlnShown = u"old"; form.BlnPos = 77; form.BlnWait = 3;  // the player starts afresh
     std::u16string did;
     try {
         const Outcome outcome = form.Form_Load();
