@@ -1,9 +1,8 @@
-// Any file content and any FILE argument: the request's frame is always whole,
-// its line count is that of a plain line splitter in the file's units, and
-// its bytes as they go out read back, by their Charset line, as the request.
-//
-// Input: a mode byte (code page, read block limit), the argument as UTF-16
-// units up to a unit 0xFFFF, then the file's bytes.
+// Any file content and any FILE argument: the request's frame is always whole, its line count is
+// that of a plain line splitter in the file's units, and its bytes as they go out read back, by
+// their Charset line, as the request.
+// Input: a mode byte (code page, read block limit), the argument as UTF-16 units up to a unit
+// 0xFFFF, then the file's bytes.
 
 #include <algorithm>
 #include <cstring>
@@ -34,45 +33,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string request;
     try {
         request = BuildFileRequest(fake, command);
-    } catch (const RuntimeFailure& failure) {
-        if (failure.Kind() == FailureKind::TypeMismatch ||
-            failure.Kind() == FailureKind::Overflow) {
-            return 0;
-        }
-        std::abort();  // a range fails only as a type mismatch or an overflow
+    } catch (const RuntimeFailure& failure) {  // a range fails only as a type mismatch or an overflow
+        if (failure.Kind() == FailureKind::TypeMismatch || failure.Kind() == FailureKind::Overflow) return 0;
+        std::abort();
     }
     if (!request.starts_with(u"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\n") ||
         !request.ends_with(u"\r\nSecurityLevel: local\r\nCharset: Shift_JIS")) {
         std::abort();
     }
-    // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF
-    // is inside a line, and a last line without an end counts too. After a
-    // UTF-16 mark they are counted in units, an odd last byte one more.
+    // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF is inside a line, and a
+    // last line without an end counts too. A UTF-8 mark is no line; after a UTF-16 mark lines are
+    // counted in units, an odd last byte one more.
     const auto count = [](auto text) -> std::int64_t {
         return std::count(text.begin(), text.end(), '\r') +
-               !(text.empty() || text.back() == '\r' || (text.back() == '\n' && text.size() >= 2 &&
-                                                        text[text.size() - 2] == '\r'));
+               !(text.empty() || text.back() == '\r' ||
+                 (text.back() == '\n' && text.size() >= 2 && text[text.size() - 2] == '\r'));
     };
+    const bool big = input.starts_with("\xFE\xFF"), utf16 = big || input.starts_with("\xFF\xFE");
     std::u16string units;
-    const bool big = input.starts_with("\xFE\xFF");
-    for (std::size_t i = 2; (big || input.starts_with("\xFF\xFE")) && i < input.size(); i += 2) {
+    for (std::size_t i = 2; utf16 && i < input.size(); i += 2) {
         const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(input[at]); };
         units += i + 1 == input.size() ? u'\uFFFD'
-                 : big                 ? char16_t(byte(i) << 8 | byte(i + 1))
-                                       : char16_t(byte(i + 1) << 8 | byte(i));
+                 : big ? char16_t(byte(i) << 8 | byte(i + 1)) : char16_t(byte(i + 1) << 8 | byte(i));
     }
-    const std::int64_t lines = input.size() >= 2 && (big || input.starts_with("\xFF\xFE"))
-                                   ? count(std::u16string_view(units))
-                                   : count(input);
+    const std::int64_t lines = utf16 ? count(std::u16string_view(units))
+                                     : count(input.substr(input.starts_with("\xEF\xBB\xBF") ? 3 : 0));
     // When the name before the first "/" is still a.txt, Reference4 counts every line.
     if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
-        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") ==
-            std::u16string::npos) {
+        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") == std::u16string::npos) {
         std::abort();
     }
-    // Shift_JIS as it was, or UTF-8 and the Charset line saying so; either
-    // reads back as the request, unless the argument held a lone surrogate,
-    // which no encoding holds.
+    // Shift_JIS as it was, or UTF-8 and the Charset line saying so; either reads back as the
+    // request, unless the argument held a lone surrogate, which no encoding holds.
     std::u16string sent = request;
     const std::string bytes = EncodeRequest(fake, sent);
     const bool utf8 = sent != request;

@@ -9,34 +9,27 @@
 namespace vek {
 namespace {
 
-class MemoryInput : public InputFile {
-public:
-    MemoryInput(FakeFile file, std::size_t limit)
-        : size_(file.bytes.size() + file.crs), file_(std::move(file)), limit_(limit) {}
+struct MemoryInput : InputFile {
+    MemoryInput(FakeFile bytes, std::size_t readLimit)
+        : size(bytes.bytes.size() + bytes.crs), file(std::move(bytes)), limit(readLimit) {}
     std::size_t Read(std::span<char> buffer) override {
-        buffer = buffer.first(std::min(buffer.size(), limit_));
-        if (at_ < file_.bytes.size()) {
-            const std::size_t n = std::min(buffer.size(), file_.bytes.size() - at_);
-            std::memcpy(buffer.data(), file_.bytes.data() + at_, n);
-            at_ += n;
-            return n;
+        std::size_t n = file.bytes.copy(buffer.data(), std::min(buffer.size(), limit), at);
+        at += n;
+        if (n == 0) {  // past the bytes, the CRs
+            n = static_cast<std::size_t>(std::min<std::uint64_t>({buffer.size(), limit, file.crs}));
+            std::memset(buffer.data(), '\r', n);
+            file.crs -= n;
         }
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), file_.crs));
-        std::memset(buffer.data(), '\r', n);
-        file_.crs -= n;
         return n;
     }
-    std::uint64_t Size() const override { return size_; }
-
-private:
-    std::uint64_t size_;
-    FakeFile file_;
-    std::size_t limit_;
-    std::size_t at_ = 0;
+    std::uint64_t Size() const override { return size; }
+    std::uint64_t size;
+    FakeFile file;
+    std::size_t limit, at = 0;
 };
 
-// Converts all of in, appending to out. Where a sequence does not convert, it
-// appends standIn and goes on a unit of in later; returns whether it did.
+// Converts all of in, appending to out; a sequence that does not convert becomes standIn, and
+// the conversion goes on a unit of in later. Returns whether that happened.
 bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view standIn,
              std::size_t unit) {
     bool lossy = false;
@@ -64,9 +57,8 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
 
 std::u16string FakePlatform::Key(std::u16string_view path) const {
     std::u16string full(path);
-    if (!(full.size() >= 2 && full[1] == u':') && !full.starts_with(u"\\")) {
+    if (!(full.size() >= 2 && full[1] == u':') && !full.starts_with(u"\\"))
         full = currentDirectory + u"\\" + full;
-    }
     for (std::size_t at; (at = full.find(u"\\.\\")) != std::u16string::npos;) full.erase(at, 2);
     return full;
 }
@@ -82,9 +74,8 @@ std::string* FakePlatform::FileBytes(std::u16string_view path) {
 
 std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     const auto it = files_.find(Key(path));
-    if (it == files_.end() || it->second.locked) {
+    if (it == files_.end() || it->second.locked)
         throw RuntimeFailure(FailureKind::FileError, u"Could not open " + Quoted(path));
-    }
     return std::make_unique<MemoryInput>(it->second, readBlockLimit ? readBlockLimit : SIZE_MAX);
 }
 
@@ -102,9 +93,8 @@ iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
 
 void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
     std::string units;
-    // An invalid byte becomes the katakana middle dot, as code page 932 has it
-    // on Windows, and U+FFFD in UTF-8; what code page 1252 puts there, the
-    // core never reads.
+    // An invalid byte becomes the katakana middle dot, as Windows' code page 932 has it, and U+FFFD
+    // in UTF-8; what code page 1252 puts there, the core never reads.
     Convert(Converter(cp, true), bytes, units,
             {reinterpret_cast<const char*>(cp == CodePage::Utf8 ? u"\uFFFD" : u"\u30FB"), 2}, 1);
     out.append(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2);
@@ -113,8 +103,7 @@ void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16st
 const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
     // The same for every instance; found once, as it takes some 100,000 conversions.
     static std::map<unsigned, std::vector<bool>> byCodePage;
-    auto& lookAlikes =
-        byCodePage[cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp)];
+    auto& lookAlikes = byCodePage[cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp)];
     if (!lookAlikes.empty()) return lookAlikes;
     lookAlikes.resize(0x10000);
     for (char32_t c = 0; c < 0x10000; ++c) {
@@ -132,8 +121,8 @@ const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
 
 void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                                  bool* lossy) const {
-    // iconv maps some characters to another's bytes (U+301C to those of
-    // U+FF5E in CP932); Windows, told not to, treats them as lacking.
+    // iconv maps some characters to another's bytes (U+301C to U+FF5E's in CP932); Windows, told
+    // not to, treats them as lacking.
     std::u16string exact;
     if (cp != CodePage::Utf8 && !(cp == CodePage::Ansi && ansiCodePage_ == 65001)) {
         const std::vector<bool>& lookAlikes = LookAlikes(cp);
@@ -145,9 +134,8 @@ void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::str
         if (!exact.empty()) text = exact;
     }
     // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'.
-    const bool lost =
-        Convert(Converter(cp, false), {reinterpret_cast<const char*>(text.data()), text.size() * 2},
-                out, "?", 2);
+    const std::string_view units(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    const bool lost = Convert(Converter(cp, false), units, out, "?", 2);
     if (lossy != nullptr) *lossy = lost;
 }
 

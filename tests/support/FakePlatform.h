@@ -1,7 +1,6 @@
 #pragma once
-// The test double of the platform: files live in memory, messages and drops
-// are recorded, and code pages are converted by glibc's iconv, so Shift_JIS
-// bytes are real Shift_JIS bytes.
+// The test double of the platform: files live in memory, messages and drops are recorded, and
+// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes.
 
 #include <iconv.h>
 
@@ -19,9 +18,7 @@ namespace vek {
 
 struct FakeFile {
     std::string bytes;
-    // CRs after the bytes, made up as they are read: a line count that meets
-    // the signed 32-bit limit needs no memory.
-    std::uint64_t crs = 0;
+    std::uint64_t crs = 0;  // CRs after the bytes, made up as read: 2^31 lines need no memory
     bool locked = false;  // opening it fails, as for a file another process holds
 };
 
@@ -30,8 +27,7 @@ public:
     // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
-    // Set-up. Paths are made absolute against the current directory and ".\"
-    // dropped, as the file system would find them.
+    // Set-up. Paths are made absolute against the current directory, ".\" dropped, as Windows does.
     std::u16string commandArgs;
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
@@ -59,8 +55,7 @@ public:
     bool FileExists(std::u16string_view path) const override { return files_.contains(Key(path)); }
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override {
-        if (failWrites)
-            throw RuntimeFailure(FailureKind::FileError, u"Could not write " + Quoted(path));
+        if (failWrites) throw RuntimeFailure(FailureKind::FileError, u"Could not write " + Quoted(path));
         AddFile(path, std::string(bytes));
     }
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;

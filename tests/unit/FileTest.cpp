@@ -1,10 +1,10 @@
-// The FILE command: the range, the name, and the lines of the file, read in
-// its own encoding whatever the system's code page, across every way its
-// bytes can be cut into read blocks.
+// The FILE command: the range, the name, and the file's lines, read in its own encoding whatever
+// the system's code page, across every way its bytes can be cut into read blocks.
 
 #include "TestSupport.h"
 #include "request/FileRequest.h"
 
+// clang-format off: the case tables are laid out by hand, several cases to a line.
 namespace vek {
 namespace {
 
@@ -33,9 +33,7 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
     return bytes;
 }
 
-// A read block size, and a code page for the system.
-class FileTest : public ::testing::TestWithParam<std::pair<std::size_t, unsigned>> {
-protected:
+struct FileTest : ::testing::TestWithParam<std::pair<std::size_t, unsigned>> {  // a read block size, a code page
     FileTest() : fake(GetParam().second) { fake.readBlockLimit = GetParam().first; }
     FakePlatform fake;
 };
@@ -46,7 +44,6 @@ TEST(FileNameTest, NameAndFailures) {
     fake.AddFile(u"my-list.txt", "a\rb\rc\rd");
     fake.AddFile(u"PEN#a", "x");
     fake.AddFile(u"held.txt", "x").locked = true;
-    // clang-format off
     const std::pair<const char16_t*, const char16_t*> cases[] = {
         // Without a "-" the start is a whole number; with one, each bound is what number it begins with.
         {u"FILE#a.txt/5", u"a.txt|5|1024||3"}, {u"FILE#a.txt/2-", u"a.txt|2|0||3"}, {u"FILE#a.txt/-", u"a.txt|0|0|one\\n|3"},
@@ -69,12 +66,10 @@ TEST(FileNameTest, NameAndFailures) {
         {u"FILE#a/0-99999999999", u"FILE: the end line after the \"-\" in 'FILE#a/0-99999999999': Overflow: "
                                   u"'99999999999' is outside the signed 32-bit range"},
         {u"FILE#held.txt", u"FILE: File error: Could not open 'held.txt'"}};
-    // clang-format on
     for (const auto& [command, refs] : cases) EXPECT_EQ(References(fake, command), refs);
 }
 
 TEST_P(FileTest, TheRangeSelectsLinesEndedByCrOrCrLfWithALoneLfInTheLine) {
-    // clang-format off
     const std::pair<std::string, std::vector<std::u16string>> files[] = {
         {"", {}}, {"one\rtwo\rthree", {u"one", u"two", u"three"}}, {"one\ntwo\nthree\n", {u"one\ntwo\nthree\n"}},
         {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}}, {"\r", {u""}}, {"\n", {u"\n"}},
@@ -92,12 +87,10 @@ TEST_P(FileTest, TheRangeSelectsLinesEndedByCrOrCrLfWithALoneLfInTheLine) {
     const std::tuple<const char16_t*, int, int> ranges[] = {
         {u"", 0, 1024}, {u"/0-0", 0, 0}, {u"/1-1", 1, 1}, {u"/2-2", 2, 2}, {u"/1", 1, 1024}, {u"/1-0", 1, 0},
         {u"/0--1", 0, -1}};
-    // clang-format on
     for (const auto& [bytes, lines] : files) {
         fake.AddFile(u"f.txt", bytes);
         for (const auto& [range, start, end] : ranges) {
-            std::u16string expected =
-                u"f.txt|" + PlainNumber(start) + u"|" + PlainNumber(end) + u"|";
+            std::u16string expected = u"f.txt|" + PlainNumber(start) + u"|" + PlainNumber(end) + u"|";
             for (int i = start; i <= end && i < std::ssize(lines); ++i)
                 expected += lines[i] + u"\\n";
             expected += u"|" + PlainNumber(std::ssize(lines));

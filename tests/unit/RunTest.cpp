@@ -1,5 +1,4 @@
-// One run from the command line to what it delivered: the dispatch, the
-// request texts, INIT, the target from vek.ini or the host's memory, DROP.
+// One run from the command line to what it delivered: dispatch, requests, INIT, the target, DROP.
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
@@ -8,12 +7,12 @@
 #include "app/UsageText.h"
 #include "delivery/Target.h"
 
+// clang-format off: the case tables are laid out by hand, several cases to a line.
 namespace vek {
 namespace {
 
-// A request in short: "N|" and "S|" for the opening lines of a notification
-// and of a SEND request when its closing lines are as they should be (from the
-// own-window line on; left out), "|" for every other line end.
+// A request in short: "N|" and "S|" for the opening lines of a notification and a SEND whose closing
+// lines (from the own-window line on, left out) are as they should be; "|" for every other line end.
 std::u16string Short(std::u16string text) {
     for (const auto& [head, tail, mark] :
          {std::tuple(u"NOTIFY SSTP/1.0\r\nSender: VEK\r\n",
@@ -29,23 +28,19 @@ std::u16string Short(std::u16string text) {
     return text;
 }
 
-// What a run did, one thing after another: the balloon's text, each request
-// sent and shown, each path dropped, vek.ini when it changed, or the failure.
-// It runs on a copy: the set-up stays as it was for the next run.
+// What a run did, in turn: the balloon's text, each request sent and shown, each path dropped,
+// vek.ini when it changed, or the failure. On a copy: the set-up stays for the next run.
 std::u16string Did(FakePlatform fake, std::u16string_view command) {
     fake.commandArgs = command;
     const std::string ini = fake.FileBytes(u"vek.ini") ? *fake.FileBytes(u"vek.ini") : "";
     F_ZERO form{fake};
-    form.BlnShown = u"old";  // the player starts afresh
-    form.BlnPos = 77;
-    form.BlnWait = 3;
+    form.BlnShown = u"old"; form.BlnPos = 77; form.BlnWait = 3;  // the player starts afresh
     std::u16string did;
     try {
         const Outcome outcome = form.Form_Load();
         if (outcome == Outcome::ShowBalloon) {
             did = u"balloon " + (form.BlnText == kUsageText ? u"usage" : Short(form.BlnText)) +
-                  (form.BlnPos == 1 && form.BlnWait == 0 && form.BlnShown.empty() ? u""
-                                                                                  : u" not afresh");
+                  (form.BlnPos == 1 && form.BlnWait == 0 && form.BlnShown.empty() ? u"" : u" not afresh");
         }
         if (outcome == Outcome::ShowTestWindow) did = u"test window";
     } catch (const RuntimeFailure& failure) {
@@ -58,23 +53,15 @@ std::u16string Did(FakePlatform fake, std::u16string_view command) {
     for (const auto& text : fake.messages) did += u"show " + Short(text);
     for (const auto& [target, block] : fake.drops) {  // the block's frame: EncodingTest
         const auto list = std::find(block.begin() + 20, block.end(), 0);
-        did += u"drop " + PlainNumber(target) + u" " +
-               fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list));
+        did += u"drop " + PlainNumber(target) + u" " + fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list));
     }
-    if (const std::string* now = fake.FileBytes(u"vek.ini"); now && *now != ini) {
+    if (const std::string* now = fake.FileBytes(u"vek.ini"); now && *now != ini)
         did += u"vek.ini " + fake.Decode(CodePage::Ansi, *now);
-    }
     return did;
 }
 
-struct Case {
-    const char16_t* command;
-    const char16_t* did;
-    const char* ini = "77";  // nullptr: no vek.ini
-    unsigned codePage = 932;
-};
+struct Case { const char16_t *command, *did; const char* ini = "77"; unsigned codePage = 932; };  // ini nullptr: none
 
-// clang-format off
 const Case kCases[] = {
     {u"", u"balloon usage"}, {u"/?", u"balloon usage"}, {u"/? x", u"send 77 N|Event: /? x"},
     {u"  OnBoot#first#second  ", u"send 77 N|Event: OnBoot|Reference0: first|Reference1: second"},
@@ -112,36 +99,25 @@ const Case kCases[] = {
     {u"DROP#b.txt", u""}, {u"DROP", u""}, {u"DROP#a.txt", u"", "-1"}, {u"DROP#a.txt", u"", "65535"},
     {u"DROP#a.txt", u"", nullptr},
 };
-// clang-format on
 
 TEST(RunTest, EachCommandDoesWhatItShould) {
     for (const Case& c : kCases) {
         FakePlatform fake(c.codePage);
         if (c.ini != nullptr) fake.AddFile(u"vek.ini", c.ini);
-        for (auto name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt",
-                          u"ああああああああああああああああ.txt"}) {
+        for (auto name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt", u"ああああああああああああああああ.txt"})
             fake.AddFile(name, "one\r\ntwo\r\nthree\r\n");
-        }
         EXPECT_EQ(Did(fake, c.command), c.did) << c.codePage << " " << (c.ini ? c.ini : "-");
     }
 }
 
-// A report always reaches somebody and waits for nobody: a program that
-// captures standard error has it; else a box shows it where one can be seen,
-// and the event log keeps it where none can.
+// A report always reaches somebody and waits for nobody: a program that captures standard error
+// has it; else a box shows it where one can be seen, and the event log keeps it where none can.
 TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     const auto x = std::make_exception_ptr(RuntimeFailure(FailureKind::FileError, u"x"));
     const std::u16string report = u"File error: x";
     const std::u16string line = u"VEK: File error: x\r\n";
     using Texts = std::vector<std::u16string>;
-    struct Routing {
-        ErrorStream stream;
-        bool visible, writeFails;
-        std::exception_ptr failure;
-        std::u16string written;
-        Texts boxes, events;
-    };
-    // clang-format off
+    struct Routing { ErrorStream stream; bool visible, writeFails; std::exception_ptr failure; std::u16string written; Texts boxes, events; };
     const Routing cases[] = {
         {ErrorStream::None, true, false, x, u"", {report}, {}},
         {ErrorStream::Console, true, false, x, line, {report}, {}},
@@ -154,7 +130,6 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
         {ErrorStream::None, true, false, std::make_exception_ptr(std::runtime_error("überall")), u"",
          {u"Unexpected failure: überall"}, {}},
         {ErrorStream::None, false, false, std::make_exception_ptr(42), u"", {}, {u"Unexpected failure"}}};
-    // clang-format on
     for (const Routing& c : cases) {
         FakePlatform fake;
         fake.errorStream = c.stream;
@@ -168,13 +143,11 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     }
 }
 
-// Where no window can be seen, nothing waits to be closed: whatever would
-// show a window fails with a report instead, the request it would show
-// included; what shows nothing is not touched.
+// Where no window can be seen, nothing waits to be closed: what would show one fails with a
+// report instead, the request it would show included; what shows nothing is not touched.
 TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
     const char16_t* kWhere = u" cannot be shown: this program runs where no window can be seen (as a "
                              u"service, or as a task that runs whether the user is logged on or not)";
-    // clang-format off
     const std::tuple<const char16_t*, const char*, std::u16string> cases[] = {
         {u"/?", "77", u"failed: System error: the usage text" + std::u16string(kWhere)},
         {u"TestPoint", "77", u"failed: System error: the test window" + std::u16string(kWhere)},
@@ -183,7 +156,6 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
         {u"OnX", "0", u"failed: System error: \"Object Platform is not ready!!\" (no host window is known)" +
                       std::u16string(kWhere) + u": N|Event: OnX"},
         {u"OnX", "77", u"send 77 N|Event: OnX"}, {u"INIT#5", "77", u"vek.ini 5\r\n"}};
-    // clang-format on
     for (const auto& [command, ini, did] : cases) {
         FakePlatform fake;
         fake.canShowWindows = false;
@@ -193,7 +165,6 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
 }
 
 TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
-    // clang-format off
     const std::pair<std::string, Hwnd> cases[] = {
         {"1234\r\n", 1234}, {"-1", -1}, {"123,456\r\n", 123}, {"abc\r\n", 0}, {" 1 2 \r\n999", 12}, {"&H1F\n", 31},
         {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9}, {"\"4,2\",3", 4}, {" \t\"42", 42},
@@ -201,7 +172,6 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
         {std::string("\xFE\xFF\0""5\0""6\0\r", 8), 56},  // UTF-16 BE
         // A character whose first byte is not 0 (U+8035) ends the number in either byte order.
         {std::string("\xFF\xFE""4\0""\x35\x80", 6), 4}, {std::string("\xFE\xFF\0""4\x80\x35", 6), 4}};
-    // clang-format on
     FakePlatform fake;
     fake.readBlockLimit = 3;
     for (const auto& [bytes, target] : cases) {
@@ -219,8 +189,7 @@ TEST(RunTest, TargetFromTheFirstFieldOfVekIni) {
     EXPECT_EQ(Did(fake, u"INIT#9"), u"failed: File error: Could not write 'vek.ini'");
 }
 
-// The host's memory: a 4-byte header, then text at byte offset at, '^'
-// standing for the U+0001 that ends a key; zeros elsewhere.
+// The host's memory: a 4-byte header, then text at byte offset at ('^' for the U+0001 after a key).
 HostSnapshot Snapshot(std::string text, std::size_t at = 4, std::string_view header = "\x10") {
     std::replace(text.begin(), text.end(), '^', '\x01');
     HostSnapshot snapshot{};
@@ -231,7 +200,6 @@ HostSnapshot Snapshot(std::string text, std::size_t at = 4, std::string_view hea
 }
 
 TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
-    // clang-format off
     const std::tuple<HostSnapshot, Hwnd, unsigned> cases[] = {
         {Snapshot("name^host\r\nabc.hwnd^1234\r\n"), 1234, 932}, {Snapshot("hwnd^77\r\n"), 77, 932},
         {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11, 932}, {Snapshot("x.hwnd^ 5 678 \r\n"), 5678, 932},
@@ -246,7 +214,6 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot("^5\r\n", 4, "hwnd"), 0, 932},
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 12), 4321, 932},  // only the snapshot is seen
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 11), 0, 932}};
-    // clang-format on
     for (const auto& [snapshot, target, codePage] : cases) {
         FakePlatform fake(codePage);
         fake.hostMemory["Sakura"] = snapshot;
@@ -255,22 +222,15 @@ TEST(RunTest, HostWindowFromTheFirstHwndEntryOfTheHostsMemory) {
     }
 }
 
-// vek.ini names the target while it names a window; else the host that runs
-// now, enbryo before Sakura, is looked up: a memory with no live window in it
-// (its host crashed and left it) passes to the next name, and one that may
-// not be read matters only to a request that then has nowhere to go.
+// vek.ini names the target while it names a window; else the host that runs now, enbryo before
+// Sakura, is looked up: a memory with no live window in it (its host crashed and left it) passes
+// to the next name, and one that may not be read matters only to a request with nowhere to go.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     const char16_t* kHigher = u"failed: System error: the host that published 'enbryo' runs with higher "
                               u"rights than vek.exe (as administrator?): its shared memory cannot be read";
-    struct Lookup {
-        const char* ini;  // nullptr: no vek.ini
-        const char* enbryo;  // the hwnd entry's value; nullptr: none; "refused": may not be read
-        const char* sakura;
-        const char16_t* command;
-        const char16_t* did;
-    };
-    // clang-format off
-    const Lookup cases[] = {
+    // vek.ini, the hwnd entry of enbryo's memory and of Sakura's (nullptr: none; "refused": may not
+    // be read), the command, what it did.
+    const std::tuple<const char*, const char*, const char*, const char16_t*, const char16_t*> cases[] = {
         {"77", "1001", "2002", u"SEND", u"send 77 S|Script: "},
         {"abc", "1001", "2002", u"DROP#a.txt", u"drop 1001 C:\\work\\a.txt"},
         {"555", "1001", "2002", u"OnX#1", u"send 1001 N|Event: OnX|Reference0: 1"},  // stale
@@ -286,7 +246,6 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {nullptr, "refused", nullptr, u"/?", u"balloon usage"}, {nullptr, "refused", nullptr, u"TestPoint", u"test window"},
         {nullptr, "refused", nullptr, u"INIT#5", u"vek.ini 5\r\n"}, {nullptr, "refused", nullptr, u"DROP#a.txt", u""},
     };
-    // clang-format on
     for (const auto& [ini, enbryo, sakura, command, did] : cases) {
         FakePlatform fake;
         fake.windows = {1, 77, 1001, 2002};  // 1 too: no vek.ini names no window
@@ -301,13 +260,11 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
 }
 
 TEST(RunTest, ProgramNameIsSkippedAsWindowsSplitsIt) {
-    // clang-format off
     const std::pair<const char16_t*, const char16_t*> cases[] = {
         {u"vek.exe SEND#hi", u"SEND#hi"}, {u"\"C:\\Program Files\\vek.exe\" SEND#hi there ", u"SEND#hi there "},
         {u"\"C:\\a b\\vek.exe\"SEND", u"SEND"}, {u"vek.exe \t  \"SEND#hi\"", u"\"SEND#hi\""},
         {u"vek.exe\tOnBoot", u"OnBoot"}, {u"vek.exe", u""}, {u"\"vek.exe", u""}, {u"", u""},
         {u"C:\\dir\"x\"\\vek.exe a", u"a"}};
-    // clang-format on
     for (const auto& [line, args] : cases) EXPECT_EQ(ArgumentText(line), args) << Utf8(line);
 }
 

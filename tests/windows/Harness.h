@@ -1,7 +1,6 @@
 #pragma once
-// What every Windows test uses: text in a code page, files, scratch
-// directories, host memory and a host window of this process, and runs of
-// vek.exe (or the stand-in host) whose windows it watches and answers.
+// What every Windows test uses: text in a code page, files, scratch directories, host memory
+// and a host window of this process, and runs of vek.exe (or the stand-in host), answered.
 
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -26,12 +25,8 @@ inline const double kPx = [] {  // a twip's pixels
     ReleaseDC(nullptr, screen);
     return px;
 }();
-inline std::int32_t Id(HWND hwnd) {  // a handle as vek.exe writes it
-    return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
-}
-inline void Pump() {
-    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
-}
+inline std::int32_t Id(HWND hwnd) { return std::int32_t(INT_PTR(hwnd)); }  // as vek.exe writes it
+inline void Pump() { for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg); }
 inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for what it lacks
     std::string out(text.size() * 4, '\0');
     out.resize(WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
@@ -52,16 +47,14 @@ inline std::wstring WindowText(HWND hwnd) {
 }
 inline fs::path Beside(const wchar_t* name) {  // beside this program
     wchar_t self[MAX_PATH];
-    return fs::path(self, self + GetModuleFileNameW(nullptr, self, MAX_PATH))
-        .replace_filename(name);
+    return fs::path(self, self + GetModuleFileNameW(nullptr, self, MAX_PATH)).replace_filename(name);
 }
 // The vek.exe files under test: VEK_TEST_EXES, ';' between paths, else the one beside this.
 inline std::vector<fs::path> Exes() {
     std::wstringstream list(_wgetenv(L"VEK_TEST_EXES") ? _wgetenv(L"VEK_TEST_EXES") : L"");
     std::vector<fs::path> exes;
-    for (std::wstring exe; std::getline(list, exe, L';');) {
+    for (std::wstring exe; std::getline(list, exe, L';');)
         if (!exe.empty()) exes.push_back(fs::absolute(fs::path(exe).make_preferred()));
-    }
     return exes.empty() ? std::vector{Beside(L"vek.exe")} : exes;
 }
 inline fs::path Unique() {  // a new path in the temporary directory
@@ -78,24 +71,21 @@ struct Scratch {  // a fresh directory, removed afterwards
     fs::path operator/(const wchar_t* name) const { return dir / name; }
 };
 
-// Named shared memory of this process, as a host publishes it: bytes, in an
-// object of size bytes (as large as they are when 0) made with flags, and
-// the security the SDDL text security gives (the default when empty).
+// Named shared memory, as a host publishes it: bytes in an object of size bytes (theirs when 0)
+// made with flags, under the security of the SDDL text security (the default when none).
 struct Mapping {
     HANDLE handle;
     Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0,
             const wchar_t* security = nullptr) {
         SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
         if (security)
-            ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr);
-        handle =
-            CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags,
-                               static_cast<DWORD>(size >> 32), static_cast<DWORD>(size ? size : bytes.size()), name.c_str());
+            ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1,
+                                                                 &attributes.lpSecurityDescriptor, nullptr);
+        handle = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags, DWORD(size >> 32),
+                                    DWORD(size ? size : bytes.size()), name.c_str());
         LocalFree(attributes.lpSecurityDescriptor);
-        if (bytes.empty()) return;
-        UnmapViewOfFile(
-            memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
+        if (!bytes.empty())
+            UnmapViewOfFile(memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
     }
     ~Mapping() { CloseHandle(handle); }
 };
@@ -129,41 +119,33 @@ struct Host {
     }
 };
 
-struct Box {  // a message box of the run, answered
-    std::wstring caption, text;
-    bool topmost;
-};
+struct Box { std::wstring caption, text; bool topmost; };  // a message box of the run, answered
 struct RunResult {
     DWORD exitCode = STILL_ACTIVE;
     ULONGLONG ended = 0;  // ms after the start
     std::vector<Box> boxes;
-    // Every 20 ms, each visible window but a message box: when (ms after the
-    // start), which, where, and whether one of the run had the foreground.
+    // Every 20 ms, each visible window but a box: when (ms), which, where, whether the run had the foreground.
     std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
     bool errCaptured = true;  // standard error went to a file, read back into err
     std::string err;
 };
-// Called every 20 ms with the run's window seen last (or none) and how long
-// its windows have shown; true ends the run there and then.
+// Called every 20 ms with the run's window seen last (or none) and how long its windows have
+// shown; true ends the run there and then.
 using Act = std::function<bool(HWND shown, ULONGLONG shownFor)>;
 
-inline bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"); }
 
-// This process's rights at low integrity: a program started with them may
-// not send or post to this process's windows.
+// This process's rights at low integrity: a program started with them may not send or post to
+// this process's windows.
 inline HANDLE LowIntegrityToken() {
     HANDLE own = nullptr, low = nullptr;
     PSID sid = nullptr;
     OpenProcessToken(GetCurrentProcess(),
-                     TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ASSIGN_PRIMARY,
-                     &own);
+                     TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ASSIGN_PRIMARY, &own);
     DuplicateTokenEx(own, 0, nullptr, SecurityImpersonation, TokenPrimary, &low);
     ConvertStringSidToSidW(L"S-1-16-4096", &sid);
     TOKEN_MANDATORY_LABEL label{{sid, SE_GROUP_INTEGRITY}};
-    EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label,
-                                    static_cast<DWORD>(sizeof label + GetLengthSid(sid))));
+    EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label, DWORD(sizeof label + GetLengthSid(sid))));
     LocalFree(sid);
     CloseHandle(own);
     return low;
@@ -177,8 +159,8 @@ struct Start {
     const wchar_t* desktop = nullptr;  // "station\\desktop"; this process's when none
 };
 
-// Runs `"exe" args` in cwd until it ends, pumping this thread's messages,
-// answering message boxes and sampling other windows; ends it after 30 s.
+// Runs `"exe" args` in cwd until it ends (or for 30 s), pumping this thread's messages,
+// answering message boxes and sampling other windows.
 inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wstring& args,
                         const Act& act = {}, const Start& start = {}) {
     const fs::path err = Unique();
@@ -191,9 +173,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
         si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
     std::wstring line = L"\"" + exe.wstring() + L"\" " + args;
     PROCESS_INFORMATION pi{};
-    // Wine now and then loses a start (the new process dies before it has
-    // started): a start is tried three times.
-    BOOL started = FALSE;
+    BOOL started = FALSE;  // three tries: Wine now and then loses a start (the process dies unborn)
     for (int attempt = 0; !started && attempt < 3; ++attempt) {
         if (attempt > 0) Sleep(100);
         started = start.token ? CreateProcessAsUserW(start.token, exe.c_str(), line.data(), 0, 0,
@@ -216,8 +196,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
         for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr;) {
             wchar_t name[8] = {};
             GetWindowThreadProcessId(w, &owner);
-            if (owner != pi.dwProcessId || !IsWindowVisible(w) || !GetClassNameW(w, name, 8))
-                continue;
+            if (owner != pi.dwProcessId || !IsWindowVisible(w) || !GetClassNameW(w, name, 8)) continue;
             if (std::wstring_view(name) != L"#32770") {
                 RECT rect{};
                 GetWindowRect(w, &rect);
@@ -227,8 +206,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
                 std::wstring text;
                 for (HWND c = nullptr; text.empty() && (c = FindWindowExW(w, c, L"Static", 0));)
                     text = WindowText(c);
-                const bool topmost = GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST;
-                run.boxes.push_back({WindowText(w), text, topmost});
+                run.boxes.push_back({WindowText(w), text, (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0});
                 PostMessageW(w, WM_COMMAND, IDOK, 0);
             }
         }

@@ -8,23 +8,19 @@
 #include "platform/win32/FormWindow.h"
 #include "platform/win32/Win32Platform.h"
 
+// clang-format off: the case tables are laid out by hand.
 namespace vek::test {
 namespace {
 
 template <typename F>
 std::wstring Report(F&& f) {  // of the RuntimeFailure f throws
-    try {
-        f();
-    } catch (const RuntimeFailure& failure) {
-        return fs::path(failure.Report()).wstring();
-    }
+    try { f(); } catch (const RuntimeFailure& failure) { return fs::path(failure.Report()).wstring(); }
     return L"no failure";
 }
 std::string ReadAll(Platform& platform, const fs::path& path) {
     const auto file = platform.OpenForRead(path.u16string());
     std::string bytes;
-    char block[7];  // several reads a file
-    for (std::size_t got; (got = file->Read(block)) != 0;) bytes.append(block, got);
+    for (char block[7]; const std::size_t got = file->Read(block);) bytes.append(block, got);  // several reads
     return bytes;
 }
 
@@ -32,25 +28,20 @@ TEST(PlatformFiles, ExistByTheExactNameOfANormalFileAndAreRead) {
     Scratch dir;
     fs::create_directory(dir / L"sub");
     const wchar_t* japanese = GetACP() == 932 ? L"日本.txt" : L"n.txt";
-    for (const wchar_t* name : {L"a.txt", L"r.txt", L"h.txt", L"s.txt", japanese}) {
+    for (const wchar_t* name : {L"a.txt", L"r.txt", L"h.txt", L"s.txt", japanese})
         WriteBytes(dir / name, "line\r\n\x82\xa0 two");
-    }
     SetFileAttributesW((dir / L"r.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW((dir / L"h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW((dir / L"s.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
     win32::Win32Platform platform;
-    for (const wchar_t* name : {L"a.txt", L"r.txt", japanese}) {
+    for (const wchar_t* name : {L"a.txt", L"r.txt", japanese})
         EXPECT_TRUE(platform.FileExists((dir / name).u16string())) << name;
-    }
-    for (const wchar_t* name : {L"h.txt", L"s.txt", L"sub", L"*.txt", L"a.tx?", L"CON"}) {
+    for (const wchar_t* name : {L"h.txt", L"s.txt", L"sub", L"*.txt", L"a.tx?", L"CON"})
         EXPECT_FALSE(platform.FileExists((dir / name).u16string())) << name;
-    }
     EXPECT_EQ(ReadAll(platform, dir / L"a.txt"), "line\r\n\x82\xa0 two");
-    // No waiting can make a read-only file writable: said at once.
-    const ULONGLONG start = GetTickCount64();
+    const ULONGLONG start = GetTickCount64();  // no waiting can make a read-only file writable: said at once
     EXPECT_EQ(Report([&] { platform.ReplaceFileContent((dir / L"r.txt").u16string(), "x"); }),
-              L"File error: Could not replace '" + (dir / L"r.txt").wstring() +
-                  L"': the file is read-only");
+              L"File error: Could not replace '" + (dir / L"r.txt").wstring() + L"': the file is read-only");
     EXPECT_LT(GetTickCount64() - start, 500u);
     SetFileAttributesW((dir / L"r.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadAll(platform, dir / L"r.txt"), "line\r\n\x82\xa0 two");
@@ -61,8 +52,8 @@ TEST(PlatformFiles, ReplacesTheWholeContentAtAnyPathLength) {
     win32::Win32Platform platform;
     wchar_t cwd[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);
-    // vek.ini paths on either side of where the long form begins, and far
-    // beyond MAX_PATH; the temporary file beside it is longer still.
+    // vek.ini paths on either side of where the long form begins, and far beyond MAX_PATH; the
+    // temporary file beside it is longer still.
     for (std::size_t length : {240, 244, 246, 247, 248, 252, 259, 270}) {
         const fs::path deep = dir.dir / std::wstring(length - dir.dir.wstring().size() - 9, L'd');
         const fs::path ini = deep / L"vek.ini";
@@ -81,9 +72,8 @@ TEST(PlatformFiles, ReplacesTheWholeContentAtAnyPathLength) {
     }
 }
 
-// Another program holds vek.ini for a moment (a second vek.exe reading it
-// while INIT replaces it, a virus scanner): opening and replacing wait for
-// it, for about a second in all, and then report; the old content stays.
+// Another program holds vek.ini for a moment (a second vek.exe reading it while INIT replaces it, a
+// virus scanner): opening and replacing wait for about a second in all, then report; the old stays.
 TEST(PlatformFiles, ReadsAndTheReplaceWaitForAFileHeldForAMoment) {
     Scratch dir;
     const fs::path ini = dir / L"vek.ini";
@@ -92,10 +82,8 @@ TEST(PlatformFiles, ReadsAndTheReplaceWaitForAFileHeldForAMoment) {
     constexpr DWORD kReader = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // Held with share for ms while it is replaced with bytes (read when none).
     const std::tuple<DWORD, DWORD, const char*, const wchar_t*> cases[] = {
-        {kReader, 300, "new\r\n", L"no failure"},
-        {0, 300, nullptr, L"no failure"},
-        {FILE_SHARE_READ, 1600, "x", L"File error: Could not replace '"},
-        {0, 1600, nullptr, L"File error: Could not open '"}};
+        {kReader, 300, "new\r\n", L"no failure"}, {0, 300, nullptr, L"no failure"},
+        {FILE_SHARE_READ, 1600, "x", L"File error: Could not replace '"}, {0, 1600, nullptr, L"File error: Could not open '"}};
     for (const auto& [share, ms, bytes, report] : cases) {
         const HANDLE held = CreateFileW(ini.c_str(), GENERIC_READ, share, 0, OPEN_EXISTING, 0, 0);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -137,14 +125,13 @@ TEST(PlatformHostMemory, TheFirst1024BytesZerosWhereNoneCanBeReadAndAHostWithHig
         EXPECT_EQ(std::string(snapshot.begin(), snapshot.end()),
                   (content + std::string(kHostSnapshotSize, '\0')).substr(0, kHostSnapshotSize));
     }
-    // Memory whose security keeps everybody out, as a host with higher rights
-    // keeps out a program without them; and a name that nobody published.
+    // Memory whose security keeps everybody out, as a host with higher rights keeps out a program
+    // without them; and a name that nobody published.
     const std::wstring name = Unique().filename().wstring();
     const Mapping denied(name, "", 4096, 0, L"D:(D;;GA;;;WD)");
     HostSnapshot snapshot;
     EXPECT_EQ(platform.ReadHostMemory(fs::path(name).string(), snapshot), HostMemory::Refused);
-    EXPECT_EQ(platform.ReadHostMemory(fs::path(Unique().filename()).string(), snapshot),
-              HostMemory::None);
+    EXPECT_EQ(platform.ReadHostMemory(fs::path(Unique().filename()).string(), snapshot), HostMemory::None);
 }
 
 TEST(PlatformMessages, AWindowThatIsGoneIsReported) {
@@ -152,24 +139,19 @@ TEST(PlatformMessages, AWindowThatIsGoneIsReported) {
     const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     DestroyWindow(gone);
     EXPECT_FALSE(platform.WindowExists(Id(gone)));
-    const std::wstring closed = L"System error: the host window " + std::to_wstring(Id(gone)) +
-                                L" closed before it took the ";
-    EXPECT_EQ(Report([&] { platform.SendCopyData(Id(gone), 9801, "x"); }),
-              closed + L"request (1 bytes)");
-    EXPECT_EQ(Report([&] { platform.PostDropFiles(Id(gone), BuildDropBlock(platform, u"C:\\a")); }),
-              closed + L"file drop");
+    const std::wstring closed = L"System error: the host window " + std::to_wstring(Id(gone)) + L" closed before it took the ";
+    EXPECT_EQ(Report([&] { platform.SendCopyData(Id(gone), 9801, "x"); }), closed + L"request (1 bytes)");
+    EXPECT_EQ(Report([&] { platform.PostDropFiles(Id(gone), BuildDropBlock(platform, u"C:\\a")); }), closed + L"file drop");
 }
 
-// What standard error leads to, and what a report written there reads as:
-// a file, a pipe and NUL are a program's that captures or discards it; the
-// text is in the code page Windows' own tools read a program's output in,
-// '?' where that lacks a character; a write that fails says so.
+// Standard error to a file, a pipe or NUL is a program's that captures or discards it; a report
+// there is in the code page Windows' own tools read output in, '?' for what that lacks; a failed
+// write says so.
 TEST(PlatformReports, StandardErrorIsCapturedByAFileAPipeOrNulAndWrittenInTheConsolesCodePage) {
     win32::Win32Platform platform;
     const HANDLE own = GetStdHandle(STD_ERROR_HANDLE);
     Scratch dir;
-    const HANDLE file = CreateFileW((dir / L"err.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr);
+    const HANDLE file = CreateFileW((dir / L"err.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     const HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE reader = nullptr, writer = nullptr;
     CreatePipe(&reader, &writer, nullptr, 0);
@@ -190,20 +172,18 @@ TEST(PlatformReports, StandardErrorIsCapturedByAFileAPipeOrNulAndWrittenInTheCon
     EXPECT_TRUE(platform.CanShowWindows());  // this desktop
 }
 
-// A post that the window's queue refuses, full with as many messages as the
-// system allows, is reported, not ignored.
+// A post that the window's queue refuses, full with as many messages as it takes, is reported.
 TEST(PlatformMessages, ARefusedDropIsReported) {
     win32::Win32Platform platform;
     Host host;  // of this thread, which takes none of them meanwhile
     int posted = 0;
     while (posted < 20000 && PostMessageW(host.hwnd, WM_NULL, 0, 0)) ++posted;
-    const std::wstring report = Report(
-        [&] { platform.PostDropFiles(Id(host.hwnd), BuildDropBlock(platform, u"C:\\a.txt")); });
+    const std::wstring report =
+        Report([&] { platform.PostDropFiles(Id(host.hwnd), BuildDropBlock(platform, u"C:\\a.txt")); });
     Pump();
     if (posted == 20000) GTEST_SKIP() << "this system queues any number of messages (Wine does)";
-    EXPECT_TRUE(report.starts_with(L"System error: the file drop was not taken by window " +
-                                   std::to_wstring(Id(host.hwnd)) + L": "))
-        << report;
+    const std::wstring notTaken = L"System error: the file drop was not taken by window " + std::to_wstring(Id(host.hwnd));
+    EXPECT_TRUE(report.starts_with(notTaken + L": ")) << report;
     EXPECT_TRUE(host.drops.empty());
 }
 
@@ -215,8 +195,7 @@ TEST(PlatformForm, ARunEndingInFormLoadShowsNothingAndATickFailureReachesRunsCal
     EXPECT_FALSE(IsWindowVisible(window.Handle()));
     form.BlnText = u"x";
     form.BlnPos = 0;  // no position: the first tick fails
-    EXPECT_NE(Report([&] { window.Run(Outcome::ShowBalloon); }).find(L"Invalid procedure call"),
-              std::wstring::npos);
+    EXPECT_NE(Report([&] { window.Run(Outcome::ShowBalloon); }).find(L"Invalid procedure call"), std::wstring::npos);
     MSG msg;  // and leaves no quit message to close the failure report's box at once
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
