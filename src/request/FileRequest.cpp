@@ -201,7 +201,8 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
     // size of the file.
     if (const std::uint64_t units = file->Size() / 2;
         arg.start <= 0 && std::cmp_greater_equal(arg.end, units)) {
-        out.reserve(out.size() + units + kRequestTailRoom);
+        // No more than the largest line number: a size_t in every build.
+        out.reserve(out.size() + static_cast<std::size_t>(units) + kRequestTailRoom);
     }
     LineSelector<char16_t, decltype(&AppendUtf16)> selector(arg, out, &AppendUtf16);
     std::u16string units;
