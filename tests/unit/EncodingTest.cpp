@@ -59,7 +59,8 @@ TEST(EncodingTest, ANameTheAnsiCodePageCannotHoldIsDroppedInAWideList) {
     const std::tuple<std::u16string, unsigned, bool> paths[] = {  // path, code page, wide
         {u"C:\\w\\日本.txt", 1252, true}, {u"C:\\w\\café.txt", 1252, false}, {u"C:\\w\\café.txt", 932, true},
         {u"C:\\w\\〜.txt", 932, true}, {u"C:\\w\\～.txt", 932, false}, {u"C:\\w\\😀", 65001, false},
-        {u"C:\\w\\😀", 932, true}, {std::u16string(u"C:\\w\\") + char16_t{0xD800}, 65001, true}};
+        {u"C:\\w\\😀", 932, true}, {std::u16string(u"C:\\w\\") + char16_t{0xD800}, 65001, true},
+        {u"C:\\日本語日本語", 65001, false}};  // UTF-8 longer than two bytes a character
     for (const auto& [path, codePage, wide] : paths) {
         const FakePlatform fake(codePage);
         std::vector<std::uint8_t> expected(20, 0);
