@@ -52,6 +52,8 @@ a="$(tr -d '\r\n' <A/vek.ini)" b="$(tr -d '\r\n' <B/vek.ini)"
 cp A/vek.ini run/vek.ini
 vek_log "host A is window $a, host B is window $b; $waves waves of ${#kinds[@]} runs"
 
+# One vek.exe ARG in run/, its standard error into RUN.err, killed after 60 s: run_vek ARG RUN.
+run_vek() { (cd run && exec timeout -k 5 60 "$VEK_ROOT/cmake/wine.sh" "$exe" "$1") </dev/null >/dev/null 2>"$2.err" 5>&-; }
 # Each run takes a shared lock on the gate before it starts vek.exe; this
 # shell holds it exclusively until all of a wave's runs are there.
 exec 5>gate.lock && : >again.txt
@@ -82,8 +84,7 @@ for ((wave = 1; wave <= waves; wave++)); do
         esac
         runs+=("$dir/$id-${kinds[k]}")
         echo "$arg" >"${runs[k]}.arg"
-        (cd run && flock -s ../gate.lock true && exec timeout -k 5 60 "$VEK_ROOT/cmake/wine.sh" \
-            "$exe" "$arg") </dev/null >/dev/null 2>"${runs[k]}.err" 5>&- &
+        (flock -s gate.lock true && run_vek "$arg" "${runs[k]}") 5>&- &
         pids+=("$!")
     done
     flock -u 5
@@ -96,8 +97,7 @@ for ((wave = 1; wave <= waves; wave++)); do
         # once more; over 1 in 100 is a fault, as is an event that arrives twice.
         if [ "$rc" != 0 ] && [ "$rc" != 124 ] && [ "$rc" != 137 ] && [ ! -s "${runs[k]}.err" ]; then
             echo "${runs[k]} ($(<"${runs[k]}.arg")): ended with $rc, saying nothing: run again" | tee -a again.txt
-            rc=0 && (cd run && exec timeout -k 5 60 "$VEK_ROOT/cmake/wine.sh" "$exe" "$(<"../${runs[k]}.arg")") \
-                </dev/null >/dev/null 2>"${runs[k]}.err" 5>&- || rc=$?
+            rc=0 && run_vek "$(<"${runs[k]}.arg")" "${runs[k]}" || rc=$?
         fi
         echo "$rc" >"${runs[k]}.rc"
         [ "$rc" = 0 ] || failed=$((failed + 1))
