@@ -25,7 +25,9 @@ inline const double kPx = [] {  // a twip's pixels
     ReleaseDC(nullptr, screen);
     return px;
 }();
-inline std::int32_t Id(HWND hwnd) { return std::int32_t(INT_PTR(hwnd)); }  // as vek.exe writes it
+inline std::int32_t Id(HWND hwnd) {  // as vek.exe writes it
+    return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
+}
 inline void Pump() { for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg); }
 inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for what it lacks
     std::string out(text.size() * 4, '\0');
@@ -81,8 +83,9 @@ struct Mapping {
         if (security)
             ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1,
                                                                  &attributes.lpSecurityDescriptor, nullptr);
-        handle = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags, DWORD(size >> 32),
-                                    DWORD(size ? size : bytes.size()), name.c_str());
+        handle = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags,
+                                    static_cast<DWORD>(size >> 32),
+                                    static_cast<DWORD>(size ? size : bytes.size()), name.c_str());
         LocalFree(attributes.lpSecurityDescriptor);
         if (!bytes.empty())
             UnmapViewOfFile(memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
@@ -145,7 +148,8 @@ inline HANDLE LowIntegrityToken() {
     DuplicateTokenEx(own, 0, nullptr, SecurityImpersonation, TokenPrimary, &low);
     ConvertStringSidToSidW(L"S-1-16-4096", &sid);
     TOKEN_MANDATORY_LABEL label{{sid, SE_GROUP_INTEGRITY}};
-    EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label, DWORD(sizeof label + GetLengthSid(sid))));
+    EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label,
+                                    static_cast<DWORD>(sizeof label + GetLengthSid(sid))));
     LocalFree(sid);
     CloseHandle(own);
     return low;
