@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::u16string command(input.size() / 2, u'\0');
     std::memcpy(command.data(), input.data(), command.size() * 2);
-    fake.commandArgs = command;
+    fake.commandLine = u"vek.exe " + command;
     fake.AddFile(u"a.txt", "line 0\r\nline 1\r\n\x82\xa0\r\n");
     for (Hwnd small = 1; small < 256; ++small) fake.windows.insert(small);  // the rest name none
 

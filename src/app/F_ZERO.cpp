@@ -1,8 +1,12 @@
 #include "app/F_ZERO.h"
 
+#include <algorithm>
+
+#include "app/CommandLine.h"
 #include "app/UsageText.h"
 #include "balloon/Player.h"
 #include "delivery/FileDrop.h"
+#include "delivery/Handover.h"
 #include "delivery/Target.h"
 #include "request/Encoding.h"
 #include "request/FileRequest.h"
@@ -20,13 +24,50 @@ constexpr std::uint32_t kSstpMarker = 9801;
 // are the player's new-line tag.
 constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\n";
 
+// The largest request a WM_COPYDATA message can carry.
+constexpr std::uint64_t kMaxCopyDataBytes = 0xFFFFFFFF;
+
+// Characters of a request a report quotes: enough to tell which request it
+// was, and a report stays short enough for every place it may go (a pipe
+// nobody reads before the run ends, the event log).
+constexpr std::size_t kQuotedRequestLength = 1000;
+
 constexpr std::u16string_view kInvisible =
     u"this program runs where no window can be seen (as a service, or as a task that runs "
     u"whether the user is logged on or not)";
 
+// A request as a report quotes it: the start of a long one, and its length.
+std::u16string QuotedRequest(std::u16string_view request) {
+    if (request.size() <= kQuotedRequestLength) return std::u16string(request);
+    std::size_t cut = kQuotedRequestLength;
+    if (IsHighSurrogate(request[cut - 1])) --cut;  // never half a character
+    const auto pairs = std::count_if(request.begin(), request.end(), IsLowSurrogate);
+    return std::u16string(request.substr(0, cut)) + u"... (" +
+           PlainNumber(static_cast<std::int64_t>(request.size()) - pairs) +
+           u" characters in all)";
+}
+
 }  // namespace
 
 Outcome F_ZERO::Form_Load() {
+    const std::u16string commandText = Trim(ArgumentText(platform_.CommandLine()));
+
+    // What delivers nothing reads no target: INIT must be able to repair a
+    // vek.ini that no run could read.
+    if (commandText.empty() || commandText == u"/?") {
+        BlnText = kUsageText;
+        return Shown(StartBln(), u"the usage text");
+    }
+    if (commandText.starts_with(u"INIT")) {
+        if (const std::u16string argument = CommandArgument(commandText); argument != u"0") {
+            WriteTargetFile(platform_, argument);
+        }
+        return Outcome::EndRun;
+    }
+    if (commandText.starts_with(u"TestPoint")) {
+        return Shown(Outcome::ShowTestWindow, u"the test window");
+    }
+
     TargetHwnd = ReadTargetFile(platform_);
     // A handle that names no window (a host that has restarted since INIT
     // wrote it) is no target: a host that runs now is looked up as when
@@ -37,20 +78,8 @@ Outcome F_ZERO::Form_Load() {
         refusedHost_ = host.refused;
     }
 
-    const std::u16string commandText = Trim(platform_.CommandArgs());
-
-    if (commandText.empty() || commandText == u"/?") {
-        BlnText = kUsageText;
-        return Shown(StartBln(), u"the usage text");
-    }
     if (commandText.starts_with(u"DROP")) {
         DropCommand(CommandArgument(commandText));
-        return Outcome::EndRun;
-    }
-    if (commandText.starts_with(u"INIT")) {
-        if (const std::u16string argument = CommandArgument(commandText); argument != u"0") {
-            WriteTargetFile(platform_, argument);
-        }
         return Outcome::EndRun;
     }
     if (commandText.starts_with(u"FILE")) {
@@ -59,16 +88,14 @@ Outcome F_ZERO::Form_Load() {
     if (commandText.starts_with(u"SEND")) {
         return SendSstp(BuildSendRequest(commandText, platform_.OwnHwnd()));
     }
-    if (commandText.starts_with(u"TestPoint")) {
-        return Shown(Outcome::ShowTestWindow, u"the test window");
-    }
     return SendSstp(BuildEventRequest(commandText, platform_.OwnHwnd()));
 }
 
 void F_ZERO::DropCommand(std::u16string_view argument) {
     const std::u16string path = platform_.CurrentDirectory() + u"\\" + std::u16string(argument);
     if (platform_.FileExists(path) && IsWindowTarget(TargetHwnd)) {
-        platform_.PostDropFiles(TargetHwnd, BuildDropBlock(platform_, path));
+        RequireDropTaken(platform_.PostDropFiles(TargetHwnd, BuildDropBlock(platform_, path)),
+                         TargetHwnd);
     }
 }
 
@@ -89,15 +116,25 @@ Outcome F_ZERO::SendSstp(std::u16string request) {
         std::string().swap(bytes);
         request.insert(0, kNotReadyText);
         BlnText = std::move(request);
+        // Nothing was delivered: a script must not read the balloon as success.
+        exitCode_ = 1;
         return Shown(StartBln(), u"\"Object Platform is not ready!!\" (no host window is known)",
                      std::u16string_view(BlnText).substr(kNotReadyText.size()));
     }
     if (TargetHwnd == kShowInsteadOfSend) {
         Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request);
         platform_.ShowMessage(request, MessageKind::Request);
-    } else {
-        platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes));
+        return Outcome::EndRun;
     }
+    // A WM_COPYDATA message carries its size in 32 bits.
+    if (bytes.size() > kMaxCopyDataBytes) {
+        throw RuntimeFailure(FailureKind::SystemError,
+                             u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes.size())) +
+                                 u" bytes) is too large to send");
+    }
+    const std::size_t size = bytes.size();
+    RequireRequestTaken(platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes)),
+                        TargetHwnd, size);
     return Outcome::EndRun;
 }
 
@@ -116,7 +153,7 @@ Outcome F_ZERO::Shown(Outcome outcome, std::u16string_view what,
     if (!platform_.CanShowWindows()) {
         std::u16string report =
             std::u16string(what) + u" cannot be shown: " + std::u16string(kInvisible);
-        if (!request.empty()) report += u": " + std::u16string(request);
+        if (!request.empty()) report += u": " + QuotedRequest(request);
         throw RuntimeFailure(FailureKind::SystemError, std::move(report));
     }
     return outcome;

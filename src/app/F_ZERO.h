@@ -29,6 +29,10 @@ public:
     // then shows BlnShown and fits itself around it), EndRun once it is done.
     Outcome TmBln_Timer();
 
+    // The exit code of a run that ends without a failure: 1 when the balloon
+    // reported that nothing could be delivered, else 0.
+    int ExitCode() const { return exitCode_; }
+
     // Form state, zero or empty when the form loads.
     Hwnd TargetHwnd = 0;
     std::u16string BlnText;
@@ -48,6 +52,7 @@ private:
     Platform& platform_;
     // A host memory that may not be read, met while looking the host up.
     std::u16string refusedHost_;
+    int exitCode_ = 0;
 };
 
 }  // namespace vek

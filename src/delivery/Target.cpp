@@ -120,8 +120,4 @@ bool IsLiveTarget(const Platform& platform, Hwnd target) {
     return IsWindowTarget(target) && platform.WindowExists(target);
 }
 
-std::u16string HigherRights(std::u16string_view who) {
-    return std::u16string(who) + u" runs with higher rights than vek.exe (as administrator?)";
-}
-
 }  // namespace vek

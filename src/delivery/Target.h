@@ -54,7 +54,4 @@ HostLookup FindHostHwnd(Platform& platform);
 // IsWindowTarget) that names a window.
 bool IsLiveTarget(const Platform& platform, Hwnd target);
 
-// The report for a host that keeps vek.exe out; who names it.
-std::u16string HigherRights(std::u16string_view who);
-
 }  // namespace vek

@@ -50,6 +50,23 @@ enum class MessageKind { Request, Failure };
 inline constexpr std::size_t kHostSnapshotSize = 1024;
 using HostSnapshot = std::array<std::uint8_t, kHostSnapshotSize>;
 
+// What became of a request or a drop handed to the host's window.
+enum class Handed {
+    Taken,                // a request handled, a drop in the host's queue
+    HigherRights,         // refused: the host runs with higher rights
+    GoneBefore,           // the window was gone before anything was handed over
+    ClosedWhileHandling,  // the window, or its thread, ended while it handled it
+    HungBefore,           // the host did not respond, and was handed nothing
+    HungWhileHandling,    // the host stopped responding while it was on its way
+    Failed,               // the system refused it (error says why): nothing was handed over
+    LostTrack,            // the wait for it failed (error says why): it may have arrived
+};
+
+struct Delivery {
+    Handed handed = Handed::Taken;
+    std::u16string error;  // the system's message, for Failed and LostTrack
+};
+
 // What became of reading a host's shared memory: there is none under that
 // name, it exists but may not be read (its host runs with higher rights), or
 // the snapshot was taken.
@@ -62,9 +79,8 @@ public:
     // The handle of the program's own window (the form F_ZERO).
     virtual Hwnd OwnHwnd() const = 0;
 
-    // The command-line argument text: everything after the program's name and
-    // the white space that follows it, as one string.
-    virtual std::u16string CommandArgs() const = 0;
+    // The whole command line as the system has it, the program's name first.
+    virtual std::u16string CommandLine() const = 0;
 
     // The current directory, without a trailing separator unless it is a root.
     virtual std::u16string CurrentDirectory() const = 0;
@@ -94,17 +110,17 @@ public:
 
     // Sends a WM_COPYDATA message with the own window as sender and waits
     // until the target has handled it, for as long as the target's thread
-    // goes on taking messages. Every way the request may not have been taken
-    // is a RuntimeFailure: the window is gone (or never was), it runs with
-    // higher rights, the message cannot be passed to it, or its thread has
-    // stopped taking messages.
-    virtual void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) = 0;
+    // goes on taking messages, and says what became of it. A host that does
+    // not respond is watched before anything is sent, and is sent nothing
+    // while it stays so.
+    virtual Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) = 0;
 
     // Hands a file-drop block (DROPFILES header and list) to the target window
-    // in a posted WM_DROPFILES message, watched as SendCopyData's message is:
-    // a post that fails, or a window that stops taking messages while the
-    // system hands it the block, is a RuntimeFailure.
-    virtual void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
+    // in a posted WM_DROPFILES message, watched as SendCopyData's message is,
+    // and says what became of it. The system hands another process the block
+    // in a message the host must take before the drop is posted: a host that
+    // stops responding meanwhile never gets the drop.
+    virtual Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
 
     // Shows text in a modal message box captioned "VEK" with one OK button,
     // in front of every other window.
@@ -121,7 +137,8 @@ public:
     virtual bool WriteError(std::u16string_view text) = 0;
 
     // Writes text as an error event into the system's event log, where an
-    // administrator looks for what an unattended program did.
+    // administrator looks for what an unattended program did; where the log
+    // refuses it, to the debugger's output.
     virtual void WriteEventLog(std::u16string_view text) = 0;
 
     // Takes a snapshot of the named shared memory of the host; a mapping

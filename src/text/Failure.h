@@ -1,8 +1,11 @@
 #pragma once
 // The one exception type of the program. Every runtime failure (a number that
 // does not convert, an overflow, an invalid argument, a file that cannot be
-// read or written) is thrown as a RuntimeFailure and caught once, at the top,
-// where the report is shown and the run ends with exit code 1.
+// read or written, a request the host did not take) is thrown as a
+// RuntimeFailure and caught once, at the top, where the report is shown and
+// the run ends with its exit code: 1 when nothing reached the host, 2 when
+// what failed may have reached it, so that a script knows whether sending
+// again is safe.
 
 #include <exception>
 #include <string>
@@ -25,6 +28,14 @@ public:
 
     FailureKind Kind() const noexcept { return kind_; }
 
+    // Marks a failure after which the host may have taken the request or the
+    // drop all the same: sending it again may deliver it twice.
+    RuntimeFailure& MayHaveArrived() {
+        mayHaveArrived_ = true;
+        return *this;
+    }
+    int ExitCode() const noexcept { return mayHaveArrived_ ? 2 : 1; }
+
     // Names what the program was doing when the failure happened; an outer
     // context goes in front of the ones added before it.
     RuntimeFailure& AddContext(std::u16string_view context);
@@ -39,6 +50,7 @@ private:
     FailureKind kind_;
     std::u16string detail_;
     std::u16string context_;
+    bool mayHaveArrived_ = false;
 };
 
 }  // namespace vek

@@ -28,7 +28,7 @@ public:
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
     // Set-up. Paths are made absolute against the current directory, ".\" dropped, as Windows does.
-    std::u16string commandArgs;
+    std::u16string commandLine = u"vek.exe";
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
     std::set<std::string, std::less<>> refusedHostMemory;     // exists, may not be read
@@ -38,6 +38,7 @@ public:
     ErrorStream errorStream = ErrorStream::None;
     bool errorWriteFails = false;
     bool canShowWindows = true;
+    Delivery delivery;  // what becomes of every request and drop
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
     std::string* FileBytes(std::u16string_view path);
 
@@ -50,7 +51,7 @@ public:
     std::vector<std::pair<Hwnd, std::vector<std::uint8_t>>> drops;
 
     Hwnd OwnHwnd() const override { return 1234; }
-    std::u16string CommandArgs() const override { return commandArgs; }
+    std::u16string CommandLine() const override { return commandLine; }
     std::u16string CurrentDirectory() const override { return currentDirectory; }
     bool FileExists(std::u16string_view path) const override { return files_.contains(Key(path)); }
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
@@ -62,11 +63,13 @@ public:
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
     bool WindowExists(Hwnd target) const override { return windows.contains(target); }
-    void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
+    Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
         sent.emplace_back(target, marker, std::move(bytes));
+        return delivery;
     }
-    void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
+    Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
         drops.push_back({target, {block.begin(), block.end()}});
+        return delivery;
     }
     void ShowMessage(std::u16string_view text, MessageKind kind) override {
         (kind == MessageKind::Failure ? failureMessages : messages).emplace_back(text);

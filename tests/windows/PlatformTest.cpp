@@ -7,6 +7,7 @@
 #include "delivery/FileDrop.h"
 #include "platform/win32/FormWindow.h"
 #include "platform/win32/Win32Platform.h"
+#include "text/Text.h"
 
 // clang-format off: the case tables are laid out by hand.
 namespace vek::test {
@@ -134,14 +135,13 @@ TEST(PlatformHostMemory, TheFirst1024BytesZerosWhereNoneCanBeReadAndAHostWithHig
     EXPECT_EQ(platform.ReadHostMemory(fs::path(Unique().filename()).string(), snapshot), HostMemory::None);
 }
 
-TEST(PlatformMessages, AWindowThatIsGoneIsReported) {
+TEST(PlatformMessages, AWindowThatIsGoneIsHandedNothing) {
     win32::Win32Platform platform;
     const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     DestroyWindow(gone);
     EXPECT_FALSE(platform.WindowExists(Id(gone)));
-    const std::wstring closed = L"System error: the host window " + std::to_wstring(Id(gone)) + L" closed before it took the ";
-    EXPECT_EQ(Report([&] { platform.SendCopyData(Id(gone), 9801, "x"); }), closed + L"request (1 bytes)");
-    EXPECT_EQ(Report([&] { platform.PostDropFiles(Id(gone), BuildDropBlock(platform, u"C:\\a")); }), closed + L"file drop");
+    EXPECT_EQ(platform.SendCopyData(Id(gone), 9801, "x").handed, Handed::GoneBefore);
+    EXPECT_EQ(platform.PostDropFiles(Id(gone), BuildDropBlock(platform, u"C:\\a")).handed, Handed::GoneBefore);
 }
 
 // Standard error to a file, a pipe or NUL is a program's that captures or discards it; a report
@@ -178,12 +178,11 @@ TEST(PlatformMessages, ARefusedDropIsReported) {
     Host host;  // of this thread, which takes none of them meanwhile
     int posted = 0;
     while (posted < 20000 && PostMessageW(host.hwnd, WM_NULL, 0, 0)) ++posted;
-    const std::wstring report =
-        Report([&] { platform.PostDropFiles(Id(host.hwnd), BuildDropBlock(platform, u"C:\\a.txt")); });
+    const Delivery drop = platform.PostDropFiles(Id(host.hwnd), BuildDropBlock(platform, u"C:\\a.txt"));
     Pump();
     if (posted == 20000) GTEST_SKIP() << "this system queues any number of messages (Wine does)";
-    const std::wstring notTaken = L"System error: the file drop was not taken by window " + std::to_wstring(Id(host.hwnd));
-    EXPECT_TRUE(report.starts_with(notTaken + L": ")) << report;
+    EXPECT_EQ(drop.handed, Handed::Failed);
+    EXPECT_TRUE(drop.error.ends_with(u"(error " + PlainNumber(ERROR_NOT_ENOUGH_QUOTA) + u")"));
     EXPECT_TRUE(host.drops.empty());
 }
 

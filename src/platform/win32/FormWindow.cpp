@@ -133,19 +133,15 @@ int FormWindow::Run(Outcome outcome) {
     } else if (outcome == Outcome::ShowTestWindow) {
         ShowTestWindow();
     } else {
-        return 0;
+        return form_.ExitCode();
     }
     RethrowFailure();
 
-    int exitCode = 0;
     loopRunning_ = true;
     for (;;) {
         MSG msg;
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            exitCode = static_cast<int>(msg.wParam);
-            break;
-        }
+        if (got == 0) break;
         if (got == -1) {
             loopRunning_ = false;
             throw RuntimeFailure(
@@ -157,7 +153,7 @@ int FormWindow::Run(Outcome outcome) {
     }
     loopRunning_ = false;
     RethrowFailure();
-    return exitCode;
+    return form_.ExitCode();
 }
 
 void FormWindow::RethrowFailure() {
@@ -353,9 +349,9 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == kTmBln && mode_ == Mode::Balloon) TmBln_Timer();
             return 0;
         case WM_LBUTTONDBLCLK:
-            // LbBln_DblClick. The label covers the balloon but for the
-            // margin's strip, which counts as the label too: a double-click
-            // anywhere on it ends the run.
+            // A double-click on the label ends the run. The label covers the
+            // balloon but for the margin's strip, which counts as the label
+            // too.
             if (mode_ == Mode::Balloon) EndRun();
             return 0;
         case WM_MOUSEACTIVATE:

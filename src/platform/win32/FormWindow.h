@@ -26,8 +26,8 @@ public:
 
     HWND Handle() const { return hwnd_; }
 
-    // Carries on after Form_Load returned outcome; returns the exit code once
-    // the run has ended. A failure in a handler is rethrown here.
+    // Carries on after Form_Load returned outcome; returns the form's exit
+    // code once the run has ended. A failure in a handler is rethrown here.
     int Run(Outcome outcome);
 
 private:

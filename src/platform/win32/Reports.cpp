@@ -37,6 +37,56 @@ bool IsSomeoneElsesConsole(HANDLE handle) {
            std::wstring_view(name.text, name.length / sizeof(wchar_t)).starts_with(L"\\Device\\ConDrv");
 }
 
+// The output code page of the console the caller runs in: this program's, or
+// as a GUI program has none, its parent's, read by attaching to it for the
+// moment. Without one, the OEM code page, a console's own unless changed.
+UINT CallersCodePage() {
+    if (const UINT own = GetConsoleOutputCP(); own != 0) return own;
+    UINT codePage = 0;
+    // Attaching may make the console's handles the standard ones: the
+    // caller's choice of where the report goes stays.
+    const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE handles[3];
+    for (int i = 0; i < 3; ++i) handles[i] = GetStdHandle(kinds[i]);
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        codePage = GetConsoleOutputCP();
+        FreeConsole();
+    }
+    for (int i = 0; i < 3; ++i) SetStdHandle(kinds[i], handles[i]);
+    return codePage != 0 ? codePage : GetOEMCP();
+}
+
+// Writes text as an error event of the source "VEK" into the Application
+// log; false when the log did not take it. advapi32 is loaded only here:
+// every other run starts without it.
+bool ReportToEventLog(std::u16string_view text) {
+    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
+    if (advapi == nullptr) return false;
+    using RegisterFn = HANDLE(WINAPI*)(const wchar_t*, const wchar_t*);
+    using ReportFn =
+        BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, void*, WORD, DWORD, const wchar_t**, void*);
+    using DeregisterFn = BOOL(WINAPI*)(HANDLE);
+    const auto find = [advapi](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(advapi, name));
+    };
+    const auto registerSource = reinterpret_cast<RegisterFn>(find("RegisterEventSourceW"));
+    const auto report = reinterpret_cast<ReportFn>(find("ReportEventW"));
+    const auto deregister = reinterpret_cast<DeregisterFn>(find("DeregisterEventSource"));
+    BOOL logged = FALSE;
+    if (registerSource != nullptr && report != nullptr && deregister != nullptr) {
+        if (const HANDLE source = registerSource(nullptr, L"VEK")) {
+            // ReportEvent refuses a longer string.
+            constexpr std::size_t kLongestEventText = 31839;
+            const std::wstring message = Wide(text.substr(0, kLongestEventText));
+            const wchar_t* strings[] = {message.c_str()};
+            logged = report(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+            deregister(source);
+        }
+    }
+    FreeLibrary(advapi);
+    return logged != FALSE;
+}
+
 }  // namespace
 
 void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
@@ -48,6 +98,11 @@ void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
 }
 
 bool Win32Platform::CanShowWindows() const {
+    // Session 0 holds services: nobody sees a window there, whatever its
+    // window station says (a service allowed to interact has a visible one).
+    if (DWORD session = 0; ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+        return false;
+    }
     USEROBJECTFLAGS flags{};
     DWORD need = 0;
     const HWINSTA station = GetProcessWindowStation();
@@ -87,38 +142,16 @@ bool Win32Platform::WriteError(std::u16string_view text) {
                written == text.size();
     }
     // Windows' own readers of a program's output (cmd's type and for /f,
-    // PowerShell's redirections, .NET's Process) decode it in the console's
-    // code page, which is the OEM code page unless changed. A character that
-    // code page lacks becomes '?'.
-    UINT codePage = GetConsoleOutputCP();
-    if (codePage == 0) codePage = GetOEMCP();
-    return WriteAll(err, Encode(static_cast<CodePage>(codePage), text));
+    // PowerShell's redirections, .NET's Process) decode it in the code page
+    // of the console they run in. A character that code page lacks becomes '?'.
+    return WriteAll(err, Encode(static_cast<CodePage>(CallersCodePage()), text));
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {
-    // advapi32 is loaded only here: every other run starts without it.
-    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-    if (advapi == nullptr) return;
-    using RegisterFn = HANDLE(WINAPI*)(const wchar_t*, const wchar_t*);
-    using ReportFn = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, void*, WORD, DWORD,
-                                   const wchar_t**, void*);
-    using DeregisterFn = BOOL(WINAPI*)(HANDLE);
-    const auto find = [advapi](const char* name) {
-        return reinterpret_cast<void*>(GetProcAddress(advapi, name));
-    };
-    const auto registerSource = reinterpret_cast<RegisterFn>(find("RegisterEventSourceW"));
-    const auto report = reinterpret_cast<ReportFn>(find("ReportEventW"));
-    const auto deregister = reinterpret_cast<DeregisterFn>(find("DeregisterEventSource"));
-    if (registerSource != nullptr && report != nullptr && deregister != nullptr) {
-        // The Application log, source "VEK".
-        if (const HANDLE source = registerSource(nullptr, L"VEK")) {
-            const std::wstring message = Wide(text);
-            const wchar_t* strings[] = {message.c_str()};
-            report(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
-            deregister(source);
-        }
-    }
-    FreeLibrary(advapi);
+    // A logon without the right to write to the log (or a log that is full
+    // and may not be overwritten): a debugger, or a viewer of debug output,
+    // is the last place an administrator can find the report.
+    if (!ReportToEventLog(text)) OutputDebugStringW(Wide(text).c_str());
 }
 
 }  // namespace vek::win32

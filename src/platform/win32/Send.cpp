@@ -5,15 +5,62 @@
 #include <cstring>
 #include <memory>
 
-#include "delivery/Target.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
-#include "text/Failure.h"
-#include "text/Text.h"
 
 namespace vek::win32 {
 namespace {
+
+// The system judges a window hung when its thread has not asked for a
+// message for five seconds and is not waiting for one. A single look proves
+// nothing: the test can hold for an instant for a live window, while a busy
+// machine lets a woken host wait for its turn. A host counts as not
+// responding when every look for kHungForMs in a row says so.
+constexpr DWORD kLookEveryMs = 250;
+constexpr ULONGLONG kHungForMs = 3000;
+
+// Looks at a window, one look every kLookEveryMs, and tells when it has not
+// responded for kHungForMs in a row.
+class HangWatch {
+public:
+    enum class Seen { Responding, Hung, GivenUp };
+
+    explicit HangWatch(HWND window) : window_(window) {}
+
+    Seen Look() {
+        if (!IsHungAppWindow(window_)) {
+            hung_ = false;
+            return Seen::Responding;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (!hung_) {
+            hung_ = true;
+            since_ = now;
+        }
+        return now - since_ >= kHungForMs ? Seen::GivenUp : Seen::Hung;
+    }
+
+private:
+    HWND window_;
+    bool hung_ = false;
+    ULONGLONG since_ = 0;
+};
+
+// False when window does not respond now and has not within kHungForMs: it
+// would not take what is sent, and nothing is sent to it.
+bool Responds(HWND window) {
+    for (HangWatch watch(window);; Sleep(kLookEveryMs)) {
+        switch (watch.Look()) {
+            case HangWatch::Seen::Responding:
+                return true;
+            case HangWatch::Seen::GivenUp:
+                return false;
+            case HangWatch::Seen::Hung:
+                break;
+        }
+    }
+}
 
 // One call to the host's window on a thread of its own: attempt runs there
 // and keeps whatever it hands over alive for as long as it runs.
@@ -39,82 +86,55 @@ std::unique_ptr<Call<Attempt>> MakeCall(Attempt attempt) {
     return std::make_unique<Call<Attempt>>(Call<Attempt>{std::move(attempt)});
 }
 
-// Waits until thread has ended, handling the messages sent to this thread
-// meanwhile, as SendMessage does while it waits. False when window stops
-// taking messages first: the system judges it hung (it has not asked for a
-// message for five seconds and is not waiting for one) at every look for
-// kHungForMs in a row. A single look proves nothing: the system's test can
-// hold for an instant for a live window, while a busy machine lets a woken
-// host wait for its turn.
-bool WaitWhileTaking(HANDLE thread, HWND window) {
-    constexpr DWORD kLookEveryMs = 250;
-    constexpr ULONGLONG kHungForMs = 3000;
-    bool hung = false;
-    ULONGLONG hungSince = 0;
-    for (;;) {
-        const DWORD woke =
-            MsgWaitForMultipleObjects(1, &thread, FALSE, kLookEveryMs, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0) return true;
-        if (woke == WAIT_FAILED) {
-            throw RuntimeFailure(FailureKind::SystemError,
-                                 u"waiting for the host: " + SystemMessage(GetLastError()));
-        }
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (!IsHungAppWindow(window)) {
-            hung = false;
-        } else if (!hung) {
-            hung = true;
-            hungSince = GetTickCount64();
-        } else if (GetTickCount64() - hungSince >= kHungForMs) {
-            return false;
-        }
-    }
-}
+// How a watched call ended: it returned, the host stopped responding while
+// it ran, the wait for it failed, or it never started (error says why).
+enum class Watched { Returned, Hung, WaitFailed, NotStarted };
 
-// Makes the call on a thread of its own, watching window meanwhile. False
-// when the window stopped taking messages: the thread may then never come
-// back from the call, so it keeps the call for the end of the process to
-// free, and nothing the call hands over may be freed before that.
+// Makes the call on a thread of its own, handling the messages sent to this
+// thread meanwhile, as SendMessage does while it waits. Unless the call
+// returned, its thread may still be in it: the thread then keeps the call
+// for the end of the process to free, and nothing the call hands over may be
+// freed before that.
 template <typename Attempt>
-bool CallWatched(std::unique_ptr<Call<Attempt>>& call, HWND window, std::u16string_view what) {
+Watched CallWatched(std::unique_ptr<Call<Attempt>>& call, HWND window, DWORD& error) {
     const ScopedHandle thread(
         CreateThread(nullptr, 0, &Call<Attempt>::Run, call.get(), 0, nullptr));
     if (!thread) {
-        throw RuntimeFailure(FailureKind::SystemError, std::u16string(what) +
-                                                           u" cannot be handed over: " +
-                                                           SystemMessage(GetLastError()));
+        error = GetLastError();
+        return Watched::NotStarted;
     }
-    if (WaitWhileTaking(thread.Get(), window)) return true;
-    call.release();  // the thread's now
-    return false;
+    HANDLE handle = thread.Get();
+    HangWatch watch(window);
+    for (;;) {
+        const DWORD woke =
+            MsgWaitForMultipleObjects(1, &handle, FALSE, kLookEveryMs, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) return Watched::Returned;
+        if (woke == WAIT_FAILED) {
+            error = GetLastError();
+            call.release();  // the thread's now
+            return Watched::WaitFailed;
+        }
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (watch.Look() == HangWatch::Seen::GivenUp) {
+            call.release();  // the thread's now
+            return Watched::Hung;
+        }
+    }
 }
 
-std::u16string HostWindow(Hwnd target) {
-    return u"the host window " + PlainNumber(target);
+Delivery Failed(DWORD error) {
+    return {Handed::Failed, error == ERROR_SUCCESS ? std::u16string() : SystemMessage(error)};
 }
 
-RuntimeFailure NotResponding(Hwnd target, std::u16string_view fate) {
-    return RuntimeFailure(FailureKind::SystemError,
-                          HostWindow(target) + u" is not responding: " + std::u16string(fate));
-}
-
-// Why the window target did not take what (a request, a drop), the call
-// having failed with error. Access denied from a window that is still there
-// means the system keeps a program from sending or posting to one with
-// higher rights.
-RuntimeFailure NotTaken(Hwnd target, HWND window, std::u16string_view what, DWORD error) {
-    if (!IsWindow(window)) {
-        return RuntimeFailure(FailureKind::SystemError,
-                              HostWindow(target) + u" closed before it took " + std::u16string(what));
-    }
-    if (error == ERROR_ACCESS_DENIED) {
-        return RuntimeFailure(FailureKind::SystemError, HigherRights(HostWindow(target)) + u": " +
-                                                            std::u16string(what) + u" was not taken");
-    }
-    std::u16string report = std::u16string(what) + u" was not taken by window " + PlainNumber(target);
-    if (error != ERROR_SUCCESS) report += u": " + SystemMessage(error);
-    return RuntimeFailure(FailureKind::SystemError, std::move(report));
+// What a call that returned without success means for the window it went to.
+// Access denied from a window that is still there means the system keeps a
+// program from sending or posting to one with higher rights.
+Delivery NotTaken(HWND window, DWORD error, Handed whenGone) {
+    if (!IsWindow(window)) return {whenGone};
+    if (error == ERROR_ACCESS_DENIED) return {Handed::HigherRights};
+    if (IsHungAppWindow(window)) return {Handed::HungBefore};
+    return Failed(error);
 }
 
 }  // namespace
@@ -123,13 +143,11 @@ bool Win32Platform::WindowExists(Hwnd target) const {
     return IsWindow(ToHwnd(target)) != FALSE;
 }
 
-void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) {
+Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) {
     const HWND window = ToHwnd(target);
-    const std::u16string request =
-        u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes.size())) + u" bytes)";
-    if (bytes.size() > MAXDWORD) {
-        throw RuntimeFailure(FailureKind::SystemError, request + u" is too large to send");
-    }
+    if (bytes.size() > MAXDWORD) return Failed(ERROR_ARITHMETIC_OVERFLOW);
+    if (!IsWindow(window)) return {Handed::GoneBefore};
+    if (!Responds(window)) return {Handed::HungBefore};
     // Waits for as long as the host takes, and tells a message the window
     // never took (too large to pass, the window went away first, it runs
     // with higher rights) from one it handled, whatever the window answered.
@@ -137,38 +155,40 @@ void Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string 
     // between another sender's message waking it and its asking for that
     // message, if it had been idle for five seconds before, and the request
     // would be dropped on a live host. Whether the host hangs is for the
-    // watch to say.
+    // watch to say. SMTO_ERRORONEXIT: a window destroyed, or a thread that
+    // ends, while it handles the request is a failure, not a success.
     auto call = MakeCall([window, own = own_, marker, bytes = std::move(bytes)]() mutable {
         COPYDATASTRUCT record{marker, static_cast<DWORD>(bytes.size()), bytes.data()};
         DWORD_PTR answer = 0;
-        return static_cast<BOOL>(SendMessageTimeoutW(window, WM_COPYDATA,
-                                                     reinterpret_cast<WPARAM>(own),
-                                                     reinterpret_cast<LPARAM>(&record),
-                                                     SMTO_NORMAL, INFINITE, &answer) != 0);
+        return static_cast<BOOL>(
+            SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own),
+                                reinterpret_cast<LPARAM>(&record),
+                                SMTO_NORMAL | SMTO_ERRORONEXIT, INFINITE, &answer) != 0);
     });
-    // A sent message the host has not taken yet stays in its queue after the
-    // sender has gone, and is handled when the host takes messages again.
-    if (!CallWatched(call, window, request)) {
-        throw NotResponding(target, request +
-                                        u" stays queued and reaches it if it recovers: sending it "
-                                        u"again may deliver it twice");
+    DWORD error = 0;
+    switch (CallWatched(call, window, error)) {
+        case Watched::NotStarted:
+            return Failed(error);
+        case Watched::WaitFailed:
+            return {Handed::LostTrack, SystemMessage(error)};
+        case Watched::Hung:
+            return {Handed::HungWhileHandling};
+        case Watched::Returned:
+            break;
     }
-    if (call->done) return;
-    // Refused for its rights, whether or not the host also hangs.
-    if (call->error != ERROR_ACCESS_DENIED && IsWindow(window) && IsHungAppWindow(window)) {
-        throw NotResponding(target, request + u" was not taken");
-    }
-    throw NotTaken(target, window, request, call->error);
+    if (call->done) return {Handed::Taken};
+    // The window was there just before the send: gone now, it may have
+    // ended while it handled the request.
+    return NotTaken(window, call->error, Handed::ClosedWhileHandling);
 }
 
-void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) {
+Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) {
     const HWND window = ToHwnd(target);
+    if (!IsWindow(window)) return {Handed::GoneBefore};
+    if (!Responds(window)) return {Handed::HungBefore};
     ScopedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, block.size()));
     void* data = memory ? GlobalLock(memory.Get()) : nullptr;
-    if (data == nullptr) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"the file-drop block: " + SystemMessage(GetLastError()));
-    }
+    if (data == nullptr) return Failed(GetLastError());
     std::memcpy(data, block.data(), block.size());
     GlobalUnlock(memory.Get());
     // Posting a drop to another process first sends it the block, and waits
@@ -177,18 +197,26 @@ void Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t> blo
     auto call = MakeCall([window, handle = memory.Get()] {
         return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
     });
-    if (!CallWatched(call, window, u"the file drop")) {
-        memory.Detach();  // the post may still be using it
-        throw NotResponding(target, u"the file drop was not handed over; drop the file again "
-                                    u"once the host responds");
+    DWORD error = 0;
+    switch (CallWatched(call, window, error)) {
+        case Watched::NotStarted:
+            return Failed(error);
+        case Watched::WaitFailed:
+            memory.Detach();  // the post may still be using it
+            return {Handed::LostTrack, SystemMessage(error)};
+        case Watched::Hung:
+            memory.Detach();  // the post may still be using it
+            return {Handed::HungWhileHandling};
+        case Watched::Returned:
+            break;
     }
     // The receiver frees the block once it has the message; a post that
-    // failed leaves it to us.
+    // failed leaves it to us, and the drop never arrives.
     if (call->done) {
         memory.Detach();
-        return;
+        return {Handed::Taken};
     }
-    throw NotTaken(target, window, u"the file drop", call->error);
+    return NotTaken(window, call->error, Handed::GoneBefore);
 }
 
 }  // namespace vek::win32

@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstring>
 
-#include "app/CommandLine.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
 #include "text/Failure.h"
@@ -31,8 +30,8 @@ Hwnd Win32Platform::OwnHwnd() const {
     return FromHwnd(own_);
 }
 
-std::u16string Win32Platform::CommandArgs() const {
-    return ArgumentText(U16(GetCommandLineW()));
+std::u16string Win32Platform::CommandLine() const {
+    return U16(GetCommandLineW());
 }
 
 void Win32Platform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {

@@ -1,9 +1,9 @@
 #pragma once
-// The platform as Windows provides it. One class, its jobs in files of their
-// own: Win32Platform.cpp (the program's window, text and code pages, the
-// host's memory), Files.cpp (files, and waiting for one held for a moment),
-// Send.cpp (requests and drops handed to a host that is watched while it
-// takes them), Reports.cpp (where a failure's report can be read).
+// The platform as Windows provides it: one class, its jobs in files of their
+// own. Win32Platform.cpp: the program's window and command line, text in code
+// pages, the host's memory. Files.cpp: files, and waiting for one held for a
+// moment. Send.cpp: requests and drops handed to a host watched while it
+// takes them. Reports.cpp: where a failure's report can be read.
 
 #include <windows.h>
 
@@ -17,7 +17,7 @@ public:
     void SetOwnWindow(HWND hwnd) { own_ = hwnd; }
 
     Hwnd OwnHwnd() const override;
-    std::u16string CommandArgs() const override;
+    std::u16string CommandLine() const override;
     std::u16string CurrentDirectory() const override;
     bool FileExists(std::u16string_view path) const override;
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
@@ -26,8 +26,8 @@ public:
     void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                        bool* lossy) const override;
     bool WindowExists(Hwnd target) const override;
-    void SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
-    void PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
+    Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
+    Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
     void ShowMessage(std::u16string_view text, MessageKind kind) override;
     bool CanShowWindows() const override;
     ErrorStream ErrorOutput() const override;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <exception>
 
@@ -44,9 +45,30 @@ void ConsumeHiddenStart(HINSTANCE instance) {
     DestroyWindow(eater);
 }
 
+// The platform a fault that escapes is reported through.
+Win32Platform* g_platform = nullptr;
+
+// A fault of the program itself (an exception where none may leave, a call
+// that cannot be made): reported where every failure is, then the run ends
+// with exit code 3 at once. A fault while reporting one ends it unreported.
+[[noreturn]] void OnTerminate() noexcept {
+    static std::atomic_flag reporting = ATOMIC_FLAG_INIT;
+    UINT exitCode = 3;
+    if (!reporting.test_and_set() && g_platform != nullptr) {
+        try {
+            exitCode = static_cast<UINT>(ReportInternalError(*g_platform));
+        } catch (...) {
+        }
+    }
+    TerminateProcess(GetCurrentProcess(), exitCode);
+    std::abort();  // not reached
+}
+
 int Main(HINSTANCE instance) {
+    std::set_terminate(&OnTerminate);
     ConsumeHiddenStart(instance);
     Win32Platform platform;
+    g_platform = &platform;
     try {
         F_ZERO form(platform);
         FormWindow window(instance, form);
@@ -67,12 +89,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 #if defined(__GLIBCXX__)
 // libstdc++'s default terminate handler names the uncaught exception's type
 // on standard error, and for that links in a C++ name demangler: some 45 KB,
-// a sixth of vek.exe, for a message a GUI program has nowhere to show. Every
-// failure is caught in Main; a terminate is a fault of the program, and ends
-// it as the default handler does once it has written its message.
+// a sixth of vek.exe, for a message a GUI program has nowhere to show. Main
+// puts its own handler in its place; this one serves what runs before.
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
-    std::abort();
+    vek::win32::OnTerminate();
 }
 }  // namespace __gnu_cxx
 #endif

@@ -1,0 +1,25 @@
+#pragma once
+// What a script is told about a request or a drop handed to the host's window:
+// the report, and whether sending again is safe. Exit code 1 promises that
+// nothing reached the host; 2 says that it may have.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/Platform.h"
+
+namespace vek {
+
+// Returns when the host took the request of the given size; else throws the
+// report of what became of it.
+void RequireRequestTaken(const Delivery& delivery, Hwnd target, std::size_t bytes);
+
+// The same for a file drop. A drop the system did not hand over never
+// arrives, whatever held it up.
+void RequireDropTaken(const Delivery& delivery, Hwnd target);
+
+// The report for a host that keeps vek.exe out; who names it.
+std::u16string HigherRights(std::u16string_view who);
+
+}  // namespace vek
