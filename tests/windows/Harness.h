@@ -138,6 +138,26 @@ using Act = std::function<bool(HWND shown, ULONGLONG shownFor)>;
 
 inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"); }
 
+// The newest event of the Application log from the source VEK: its text.
+inline std::wstring NewestVekEvent() {
+    const HANDLE log = OpenEventLogW(nullptr, L"Application");
+    std::vector<BYTE> buffer(1 << 16);
+    DWORD got = 0, more = 0;
+    std::wstring text;
+    while (log && text.empty() && ReadEventLogW(log, EVENTLOG_BACKWARDS_READ | EVENTLOG_SEQUENTIAL_READ, 0,
+                                                buffer.data(), DWORD(buffer.size()), &got, &more)) {
+        for (DWORD at = 0; text.empty() && at < got;) {
+            const auto* record = reinterpret_cast<const EVENTLOGRECORD*>(buffer.data() + at);
+            const auto* source = reinterpret_cast<const wchar_t*>(record + 1);
+            if (std::wstring_view(source) == L"VEK" && record->NumStrings > 0)
+                text = reinterpret_cast<const wchar_t*>(buffer.data() + at + record->StringOffset);
+            at += record->Length;
+        }
+    }
+    if (log) CloseEventLog(log);
+    return text;
+}
+
 // This process's rights at low integrity: a program started with them may not send or post to
 // this process's windows.
 inline HANDLE LowIntegrityToken() {

@@ -172,6 +172,14 @@ TEST(PlatformReports, StandardErrorIsCapturedByAFileAPipeOrNulAndWrittenInTheCon
     EXPECT_TRUE(platform.CanShowWindows());  // this desktop
 }
 
+// ReportEvent refuses a string of more than 31,839 characters: a longer report is cut to that.
+TEST(PlatformReports, TheEventLogKeepsAsMuchOfALongReportAsItTakes) {
+    if (UnderWine()) GTEST_SKIP() << "Wine keeps no event log";
+    win32::Win32Platform platform;
+    platform.WriteEventLog(std::u16string(40000, u'x'));
+    EXPECT_EQ(NewestVekEvent(), std::wstring(31839, L'x'));
+}
+
 // A post that the window's queue refuses, full with as many messages as it takes, is reported.
 TEST(PlatformMessages, ARefusedDropIsReported) {
     win32::Win32Platform platform;
