@@ -54,6 +54,10 @@ vek_log "host A is window $a, host B is window $b; $waves waves of ${#kinds[@]} 
 
 # One vek.exe ARG in run/, its standard error into RUN.err, killed after 60 s: run_vek ARG RUN.
 run_vek() { (cd run && exec timeout -k 5 60 "$VEK_ROOT/cmake/wine.sh" "$exe" "$1") </dev/null >/dev/null 2>"$2.err" 5>&-; }
+# Wine now and then loses a process as it starts: it ends with 1 and has said nothing, and the
+# program never ran (an INIT that wrote no vek.ini). vek.exe never ends with 1 in silence: its
+# report goes to the standard error captured here.
+lost_start=1
 # Each run takes a shared lock on the gate before it starts vek.exe; this
 # shell holds it exclusively until all of a wave's runs are there.
 exec 5>gate.lock && : >again.txt
@@ -92,9 +96,8 @@ for ((wave = 1; wave <= waves; wave++)); do
     for k in "${!pids[@]}"; do
         rc=0
         wait "${pids[k]}" || rc=$?
-        # Wine now and then loses a process as it starts, which then ends
-        # with lost_start saying nothing (as the Windows tests see): such a run
-        # runs once more; over 1 in 100 is a fault, as is an event that arrives twice.
+        # A run Wine lost as it started runs once more; over 1 in 100 is a
+        # fault, as is an event that arrives twice.
         if [ "$rc" = "$lost_start" ] && [ ! -s "${runs[k]}.err" ]; then
             echo "${runs[k]} ($(<"${runs[k]}.arg")): ended with $rc, saying nothing: run again" | tee -a again.txt
             rc=0 && run_vek "$(<"${runs[k]}.arg")" "${runs[k]}" || rc=$?

@@ -24,9 +24,6 @@ constexpr std::uint32_t kSstpMarker = 9801;
 // are the player's new-line tag.
 constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\n";
 
-// The largest request a WM_COPYDATA message can carry.
-constexpr std::uint64_t kMaxCopyDataBytes = 0xFFFFFFFF;
-
 // Characters of a request a report quotes: enough to tell which request it
 // was, and a report stays short enough for every place it may go (a pipe
 // nobody reads before the run ends, the event log).
@@ -125,12 +122,6 @@ Outcome F_ZERO::SendSstp(std::u16string request) {
         Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request);
         platform_.ShowMessage(request, MessageKind::Request);
         return Outcome::EndRun;
-    }
-    // A WM_COPYDATA message carries its size in 32 bits.
-    if (bytes.size() > kMaxCopyDataBytes) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes.size())) +
-                                 u" bytes) is too large to send");
     }
     const std::size_t size = bytes.size();
     RequireRequestTaken(platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes)),

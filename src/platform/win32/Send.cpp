@@ -145,6 +145,7 @@ bool Win32Platform::WindowExists(Hwnd target) const {
 
 Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) {
     const HWND window = ToHwnd(target);
+    // A WM_COPYDATA message carries its size in 32 bits.
     if (bytes.size() > MAXDWORD) return Failed(ERROR_ARITHMETIC_OVERFLOW);
     if (!IsWindow(window)) return {Handed::GoneBefore};
     if (!Responds(window)) return {Handed::HungBefore};
