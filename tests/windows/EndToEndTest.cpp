@@ -1,5 +1,5 @@
 // The real vek.exe of every build under test, for what only shows with the real program on a
-// real desktop. CodePageEndToEnd holds what depends on the system's code page, EndToEnd the rest.
+// real desktop. What depends on the system's code page says CodePage in its name.
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,12 @@
 namespace vek::test {
 namespace {
 
-const std::wstring kNotify = L"NOTIFY SSTP/1.0\r\nSender: VEK\r\n";
 const std::wstring kSend = L"SEND SSTP/1.0\r\nSender: VEK\r\n";
 
-// A request's last lines, sent from vek.exe's window sender; a number without a sign after a space.
-std::wstring Closing(HWND sender, bool notify, bool shiftJis = true) {
-    return (Id(sender) < 0 ? L"\r\nHWnd:" : L"\r\nHWnd: ") + std::to_wstring(Id(sender)) +
-           (notify ? L"\r\nSecurityLevel: local" : L"") + L"\r\nCharset: " +
+// The request of these lines sent from vek.exe's window: a space before an unsigned number.
+std::wstring Request(const std::wstring& lines, HWND sender, bool shiftJis = true) {
+    return lines + (Id(sender) < 0 ? L"\r\nHWnd:" : L"\r\nHWnd: ") + std::to_wstring(Id(sender)) +
+           (lines.starts_with(L"NOTIFY") ? L"\r\nSecurityLevel: local" : L"") + L"\r\nCharset: " +
            (shiftJis ? L"Shift_JIS" : L"UTF-8");
 }
 
@@ -25,44 +24,39 @@ std::wstring Closing(HWND sender, bool notify, bool shiftJis = true) {
 void Expect(const RunResult& run, DWORD exitCode, const std::wstring& report = L"") {
     EXPECT_EQ(run.exitCode, exitCode);
     EXPECT_TRUE(run.boxes.empty());
-    const std::wstring line = L"VEK: [\\s\\S]*" + report + L"[\\s\\S]*\r\n";
-    const std::regex pattern(Bytes(ConsoleCodePage(), report.empty() ? L"" : line));
-    EXPECT_TRUE(std::regex_match(run.err, pattern)) << run.err;
+    const std::wstring line = report.empty() ? L"" : L"VEK: [\\s\\S]*" + report + L"[\\s\\S]*\r\n";
+    EXPECT_TRUE(std::regex_match(run.err, std::regex(Bytes(ConsoleCodePage(), line)))) << run.err;
 }
 
 struct EndToEnd : testing::TestWithParam<fs::path> {
-    EndToEnd() { Target(host.id); }
+    EndToEnd() { Target(std::to_string(Id(host.hwnd))); }
     RunResult Vek(const std::wstring& args, const Act& act = {}, const Start& start = {}) {
         return RunExe(GetParam(), dir.dir, args, act, start);
     }
     void Target(const std::string& value) { WriteBytes(dir / L"vek.ini", value + "\r\n"); }
-    // The command delivers one request, which the host receives in Shift_JIS, byte for byte,
-    // where code page 932 holds it exactly, else in UTF-8, as its last line says.
+    // The command delivers one request, in Shift_JIS where code page 932 holds it, else in UTF-8.
     void Delivers(const std::wstring& command, const std::wstring& lines, bool shiftJis = true) {
         host.got.clear();
         Expect(Vek(command), 0);
         ASSERT_EQ(host.got.size(), 1u);
         const auto& [sender, dwData, bytes] = host.got[0];
         EXPECT_EQ(dwData, 9801u);
-        const std::wstring request =
-            lines + Closing(sender, lines.starts_with(L"NOTIFY"), shiftJis);
-        EXPECT_EQ(bytes, Bytes(shiftJis ? 932 : CP_UTF8, request));
+        EXPECT_EQ(bytes, Bytes(shiftJis ? 932 : CP_UTF8, Request(lines, sender, shiftJis)));
     }
     Scratch dir;
     Host host;
 };
-class CodePageEndToEnd : public EndToEnd {};
 
 // The notification FILE#name sends for a whole file of count lines.
 std::wstring FileRead(const std::wstring& name, const std::wstring& lines, int count) {
-    return kNotify + L"Event: OnFileRead\r\nReference0: " + name +
+    return L"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\nReference0: " + name +
            L"\r\nReference1: 0\r\nReference2: 1024\r\nReference3: " + lines + L"\r\nReference4: " +
            std::to_wstring(count);
 }
 
 // The command line is read as Unicode, and a file in Shift_JIS or UTF-8 is decoded by the
 // system: every text reaches the host exactly, whatever the system's code page.
-TEST_P(CodePageEndToEnd, EveryTextReachesTheHostInShiftJisWhereCodePage932HoldsItElseInUtf8) {
+TEST_P(EndToEnd, EveryTextReachesTheHostInShiftJisWhereCodePage932HoldsItElseInUtf8) {
     // ～ as code page 932's fullwidth tilde; 10,000 あ and ASCII, to a command line of 32,000.
     std::wstring script = L"～" + std::wstring(10000, L'あ');
     script.append(32000 - 8 - GetParam().wstring().size() - script.size(), L'a');
@@ -81,7 +75,7 @@ TEST_P(CodePageEndToEnd, EveryTextReachesTheHostInShiftJisWhereCodePage932HoldsI
 }
 
 // DROP finds a file by its exact name, whatever it holds, and the host gets the drop.
-TEST_P(CodePageEndToEnd, AFileWithANonAsciiNameIsDroppedOnTheHost) {
+TEST_P(EndToEnd, AFileWithANonAsciiNameIsDroppedOnTheHostInEveryCodePage) {
     const std::wstring names[] = {L"日本語.txt", L"Café.txt", L"〜 😀.txt"};  // 932, 1252, neither
     for (const std::wstring& name : names) WriteBytes(dir.dir / name, "x");
     if (!std::ranges::all_of(names, [&](auto& name) { return fs::exists(dir.dir / name); }))
@@ -91,7 +85,7 @@ TEST_P(CodePageEndToEnd, AFileWithANonAsciiNameIsDroppedOnTheHost) {
         Expect(Vek(L"DROP#" + name), 0);
         ASSERT_EQ(host.drops.size(), 1u) << Bytes(CP_UTF8, name);
         // Wine keeps another process's drop block from the receiver: there, only the drop shows.
-        EXPECT_TRUE(UnderWine() || host.drops[0] == (dir.dir / name).wstring());
+        EXPECT_TRUE(kUnderWine || host.drops[0] == (dir.dir / name).wstring());
     }
 }
 
@@ -103,12 +97,11 @@ TEST_P(EndToEnd, AFailureWithNoStandardErrorShowsInABoxAlsoWhenStartedHidden) {
     EXPECT_EQ(run.exitCode, 1u);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].caption, L"VEK");
-    EXPECT_TRUE(run.boxes[0].topmost || UnderWine());  // Wine ignores MB_TOPMOST
+    EXPECT_TRUE(run.boxes[0].topmost || kUnderWine);  // Wine ignores MB_TOPMOST
     EXPECT_TRUE(run.boxes[0].text.starts_with(L"The target window handle in vek.ini: Overflow"));
 }
 
-// A report on standard error is read back by a program in a console in that console's code page,
-// whatever it is set to: vek.exe, which has no console, writes in its caller's.
+// vek.exe, which has no console, writes a report in the code page of its caller's console.
 TEST_P(EndToEnd, AReportIsWrittenInTheCodePageOfTheCallersConsole) {
     const UINT before = GetConsoleOutputCP();
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE), out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -120,15 +113,13 @@ TEST_P(EndToEnd, AReportIsWrittenInTheCodePageOfTheCallersConsole) {
     SetStdHandle(STD_ERROR_HANDLE, err);
     SetStdHandle(STD_OUTPUT_HANDLE, out);
     EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.err, Bytes(CP_UTF8,
-                             L"VEK: FILE: the start line after the \"/\" in 'FILE#日本é/x': "
-                             L"Type mismatch: 'x' is not a number\r\n"));
+    EXPECT_NE(run.err.find(Bytes(CP_UTF8, L"'FILE#日本é/x'")), std::string::npos) << run.err;
 }
 
 // The system keeps a program at low integrity from sending or posting to the windows of a process
 // with higher rights, as a host run as administrator keeps out vek.exe.
 TEST_P(EndToEnd, ARequestOrADropToAHostWithHigherRightsIsReportedAsNotTaken) {
-    if (UnderWine()) GTEST_SKIP() << "Wine has no integrity levels";
+    if (kUnderWine) GTEST_SKIP() << "Wine has no integrity levels";
     HANDLE own = nullptr, low = nullptr;
     OpenProcessToken(GetCurrentProcess(),
                      TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ASSIGN_PRIMARY,
@@ -140,18 +131,16 @@ TEST_P(EndToEnd, ARequestOrADropToAHostWithHigherRightsIsReportedAsNotTaken) {
     ASSERT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label,
                                     static_cast<DWORD>(sizeof label + GetLengthSid(sid))));
     WriteBytes(dir / L"a.txt", "x");
-    for (const wchar_t* command : {L"OnX", L"DROP#a.txt"}) {
+    for (const wchar_t* command : {L"OnX", L"DROP#a.txt"})
         Expect(Vek(command, {}, {.token = low}), 1,
                L"the host window \\d+ runs with higher rights");
-    }
     for (const HANDLE token : {own, low}) CloseHandle(token);
     LocalFree(sid);
     EXPECT_TRUE(host.got.empty() && host.drops.empty());
 }
 
-// The stand-in host in a process of its own, started with options; once it is ready (and, when
-// hungFirst, judged hung by the system) vek.exe runs command beside it, and the host is ended
-// unless its options end it. The run, and how many requests the host logged taking.
+// The stand-in host in a process of its own, with options; vek.exe runs command once it is ready
+// (and judged hung, when hungFirst). The run, and how many requests the host logged taking.
 std::pair<RunResult, int> WithHost(const std::wstring& options, bool hungFirst,
                                    const wchar_t* command) {
     Scratch dir;
@@ -172,9 +161,8 @@ std::pair<RunResult, int> WithHost(const std::wstring& options, bool hungFirst,
     return {run, taken};
 }
 
-// Hosts that end or hang while they handle the request, have hung before it, or take their time
-// but go on taking messages. 0: the host took the request; 1: it never arrives, even once the
-// host responds again; 2: it may have arrived.
+// Hosts that end or hang while they handle the request, hang before it, or take their time. 0: the
+// host took it; 1: it never arrives, even once the host responds again; 2: it may have arrived.
 TEST(HostEndToEnd, EachExitCodeKeepsItsPromiseWithHostsThatEndHangOrTakeTheirTime) {
     struct Case {
         const wchar_t* host;     // the stand-in host's options
@@ -187,8 +175,7 @@ TEST(HostEndToEnd, EachExitCodeKeepsItsPromiseWithHostsThatEndHangOrTakeTheirTim
     const Case cases[] = {
         {.host = L"--exit-in-copydata", .exitCode = 2, .report = L"closed while it handled",
          .atMost = 5000},
-        // Judged not responding when the system says so for three seconds in a row; the host
-        // responds again after twelve, and quits after fourteen.
+        // Not responding for three seconds in a row; it responds at 12 s, and quits at 14 s.
         {.host = L"--freeze 12000 --quit-after 14000", .hungFirst = true, .exitCode = 1,
          .report = L"is not responding: .* was not sent", .atLeast = 2900, .atMost = 5000},
         {.host = L"--freeze-in-copydata 20000", .exitCode = 2,
@@ -203,16 +190,14 @@ TEST(HostEndToEnd, EachExitCodeKeepsItsPromiseWithHostsThatEndHangOrTakeTheirTim
         const auto [run, taken] = WithHost(c.host, c.hungFirst, L"OnHost");
         Expect(run, c.exitCode, c.report);
         EXPECT_TRUE(run.ended >= c.atLeast && run.ended <= c.atMost) << run.ended << " ms";
-        EXPECT_GE(taken, c.exitCode == 0 ? 1 : 0);  // 0: it arrived
-        EXPECT_LE(taken, c.exitCode == 1 ? 0 : 1);  // 1: it did not; never twice
+        EXPECT_EQ(taken, c.exitCode == 1 ? 0 : 1);  // each of these hosts logs a request it begins
     }
 }
 
-// What a host that has stopped responding had not begun never arrives: Windows cancels a sent
-// message whose sender ends, and hands another process a dropped file's list in a message of
-// its own before it posts the drop.
+// Windows cancels a sent message whose sender ends, and hands another process a dropped file's
+// list in a message of its own before it posts the drop: neither reaches a host that hangs.
 TEST(HostEndToEnd, WhatAHostThatStopsRespondingHadNotBegunNeverArrives) {
-    if (UnderWine()) GTEST_SKIP() << "Wine keeps both queued until the host responds again";
+    if (kUnderWine) GTEST_SKIP() << "Wine keeps both queued until the host responds again";
     const auto [run, taken] = WithHost(L"--freeze 12000 --quit-after 14000", false, L"OnHost");
     Expect(run, 2, L"is not responding: the request \\(\\d+ bytes\\) may have reached it");
     EXPECT_EQ(taken, 0);
@@ -244,7 +229,7 @@ TEST_P(EndToEnd, NotReadyBalloonSitsBottomLeftGrowsByLinesStaysBehindAndEndsOnTi
     EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 1, 2, 3}));
     // A 50 ms tick for each character or tag, and 81 more; Wine's timers may fire late.
     const std::wstring text =
-        L"Object Platform is not ready!!\\n" + kSend + L"Script: a\\cb" + Closing(own, false);
+        L"Object Platform is not ready!!\\n" + Request(kSend + L"Script: a\\cb", own);
     const double ms = double(text.size() - 2 + 81) * 50, lifetime = double(run.ended - shown);
     EXPECT_GE(lifetime, ms * 0.95 - 60);
     EXPECT_LE(lifetime, ms * 2 + 3000);
@@ -268,12 +253,12 @@ TEST_P(EndToEnd, UsageBalloonEndsAtOnceOnADoubleClick) {
 }
 
 TEST_P(EndToEnd, TestPointShowsItsOwnHandleUntilClosed) {
-    std::wstring caption;  // once it has been up for a second
+    std::wstring caption;  // after a second, and a double-click, which ends only a balloon
     const RunResult run = Vek(L"TestPoint", [&](HWND shown, ULONGLONG shownFor) {
-        // A double-click ends the balloon, not this window.
         if (shown && shownFor == 0) PostMessageW(shown, WM_LBUTTONDBLCLK, 0, 0);
-        if (caption.empty() && shownFor >= 1000) caption = WindowText(shown);
-        if (!caption.empty()) PostMessageW(shown, WM_CLOSE, 0, 0);
+        if (shownFor < 1000) return false;
+        caption = WindowText(shown);
+        PostMessageW(shown, WM_CLOSE, 0, 0);
         return false;
     });
     Expect(run, 0);
@@ -286,7 +271,6 @@ TEST_P(EndToEnd, TestPointShowsItsOwnHandleUntilClosed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, testing::ValuesIn(Exes()));
-INSTANTIATE_TEST_SUITE_P(Builds, CodePageEndToEnd, testing::ValuesIn(Exes()));
 
 }  // namespace
 }  // namespace vek::test

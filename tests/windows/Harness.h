@@ -26,9 +26,7 @@ inline const double kPx = [] {                       // a twip's pixels
     return px;
 }();
 
-inline bool UnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+inline const bool kUnderWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
 
 inline std::int32_t Id(HWND hwnd) {  // as vek.exe writes it
     return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
@@ -49,8 +47,7 @@ inline std::string Bytes(UINT codePage, std::wstring_view text) {
 
 // The code page a program in this console reads another program's output in.
 inline UINT ConsoleCodePage() {
-    const UINT console = GetConsoleOutputCP();
-    return console != 0 ? console : GetOEMCP();
+    return GetConsoleOutputCP() != 0 ? GetConsoleOutputCP() : GetOEMCP();
 }
 
 inline std::string ReadBytes(const fs::path& path) {
@@ -102,7 +99,6 @@ struct Host {
     std::vector<std::tuple<HWND, ULONG_PTR, std::string>> got;  // sender, dwData, bytes
     std::vector<std::wstring> drops;  // a path, empty where Wine keeps another process's block
     HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
-    std::string id = std::to_string(Id(hwnd));
     Host() {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Receive));
@@ -134,13 +130,11 @@ struct RunResult {
     DWORD exitCode = STILL_ACTIVE;
     ULONGLONG ended = 0;  // ms after the start
     std::vector<Box> boxes;
-    // Every 20 ms, each visible window but a box: when (ms), which, where, and whether the run
-    // had the foreground.
+    // Every 20 ms, each visible window but a box: when (ms), which, where, foreground or not.
     std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
     std::string err;  // what it wrote to standard error, when it had one
 };
-// Called every 20 ms with the run's window seen last (or none) and how long its windows have
-// shown; true ends the run there and then.
+// Every 20 ms: the run's window seen last, and for how long it has shown one; true ends the run.
 using Act = std::function<bool(HWND shown, ULONGLONG shownFor)>;
 
 // How a run starts, beyond its command line.
@@ -211,8 +205,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
         << exe << " " << args << " overstayed 30 s";
     TerminateProcess(pi.hProcess, 1);
     WaitForSingleObject(pi.hProcess, 5000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    for (const HANDLE handle : {pi.hProcess, pi.hThread}) CloseHandle(handle);
     run.err = ReadBytes(err);
     DeleteFileW(err.c_str());
     return run;

@@ -11,6 +11,8 @@
 namespace vek::test {
 namespace {
 
+win32::Win32Platform platform;  // it keeps nothing between calls but its own window, none here
+
 template <typename F>
 std::wstring Report(F&& f) {  // of the RuntimeFailure f throws
     try {
@@ -21,7 +23,7 @@ std::wstring Report(F&& f) {  // of the RuntimeFailure f throws
     return L"no failure";
 }
 
-std::string ReadAll(Platform& platform, const fs::path& path) {  // in several reads
+std::string ReadAll(const fs::path& path) {  // in several reads
     const auto file = platform.OpenForRead(path.u16string());
     std::string bytes;
     for (char block[7]; const std::size_t got = file->Read(block);) bytes.append(block, got);
@@ -33,46 +35,42 @@ std::string ReadAll(Platform& platform, const fs::path& path) {  // in several r
 TEST(PlatformFiles, OnlyANormalFileByItsExactNameExistsAndAReadOnlyOneIsNotReplaced) {
     Scratch dir;
     fs::create_directory(dir / L"sub");
-    for (const wchar_t* name : {L"a.txt", L"r.txt", L"h.txt", L"s.txt"})
+    for (const wchar_t* name : {L"a", L"readonly", L"hidden", L"system"})
         WriteBytes(dir / name, "x");
-    const fs::path readOnly = dir / L"r.txt";
+    const fs::path readOnly = dir / L"readonly";
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesW((dir / L"h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    SetFileAttributesW((dir / L"s.txt").c_str(), FILE_ATTRIBUTE_SYSTEM);
-    win32::Win32Platform platform;
-    for (const wchar_t* name : {L"a.txt", L"r.txt"})
+    SetFileAttributesW((dir / L"hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW((dir / L"system").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    for (const wchar_t* name : {L"a", L"readonly"})
         EXPECT_TRUE(platform.FileExists((dir / name).u16string())) << name;
-    for (const wchar_t* name : {L"h.txt", L"s.txt", L"sub", L"*.txt", L"a.tx?", L"CON"})
+    for (const wchar_t* name : {L"hidden", L"system", L"sub", L"*", L"?", L"CON"})
         EXPECT_FALSE(platform.FileExists((dir / name).u16string())) << name;
     const ULONGLONG start = GetTickCount64();
     EXPECT_EQ(
         Report([&] { platform.ReplaceFileContent(readOnly.u16string(), "new"); }),
         L"File error: Could not replace '" + readOnly.wstring() + L"': the file is read-only");
     EXPECT_LT(GetTickCount64() - start, 500u);
-    EXPECT_EQ(ReadAll(platform, readOnly), "x");
+    EXPECT_EQ(ReadAll(readOnly), "x");
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// vek.ini paths on either side of where the long form begins, and far beyond MAX_PATH; the
-// temporary file beside it is longer still.
+// vek.ini either side of where the long form begins and far beyond; its temporary file is longer.
 TEST(PlatformFiles, ReplacesTheWholeContentAtAnyPathLength) {
     Scratch dir;
-    win32::Win32Platform platform;
-    wchar_t cwd[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, cwd);
+    const fs::path cwd = fs::current_path();
     for (std::size_t length : {240, 244, 246, 247, 248, 252, 259, 270}) {
         const fs::path deep = dir.dir / std::wstring(length - dir.dir.wstring().size() - 9, L'd');
         const fs::path ini = deep / L"vek.ini";
         CreateDirectoryW((L"\\\\?\\" + deep.wstring()).c_str(), nullptr);
         for (const char* content : {"1234\r\n", "-1\r\n"}) {
             platform.ReplaceFileContent(ini.u16string(), content);
-            EXPECT_EQ(ReadAll(platform, ini), content) << length;
+            EXPECT_EQ(ReadAll(ini), content) << length;
         }
         // The current directory that deep is the platform's too, where the system allows one.
         if (SetCurrentDirectoryW(deep.c_str())) {
             EXPECT_EQ(fs::path(platform.CurrentDirectory()), deep);
         }
-        SetCurrentDirectoryW(cwd);
+        SetCurrentDirectoryW(cwd.c_str());
         DeleteFileW((L"\\\\?\\" + ini.wstring()).c_str());
         RemoveDirectoryW((L"\\\\?\\" + deep.wstring()).c_str());
     }
@@ -84,7 +82,6 @@ TEST(PlatformFiles, AFileHeldForAMomentIsWaitedForAboutASecondThenReported) {
     Scratch dir;
     const fs::path ini = dir / L"vek.ini";
     WriteBytes(ini, "old");
-    win32::Win32Platform platform;
     constexpr DWORD kReader = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     struct Held {
         DWORD share, forMs;      // what the holder lets others do, and for how long
@@ -105,48 +102,43 @@ TEST(PlatformFiles, AFileHeldForAMomentIsWaitedForAboutASecondThenReported) {
             CloseHandle(held);
         });
         if (c.share == kReader) {
-            EXPECT_EQ(ReadAll(platform, ini), "old");  // readers share with readers
+            EXPECT_EQ(ReadAll(ini), "old");  // readers share with readers
         }
         std::string now;  // as read, or as replaced
         const ULONGLONG start = GetTickCount64();
         const std::wstring report = Report([&] {
             if (c.replace != nullptr) platform.ReplaceFileContent(ini.u16string(), c.replace);
-            now = ReadAll(platform, ini);
+            now = ReadAll(ini);
         });
         const ULONGLONG took = GetTickCount64() - start;
         EXPECT_NE(report.find(c.failure ? c.failure : L"no failure"), std::wstring::npos) << report;
         EXPECT_EQ(now, c.failure ? "" : "new");
         EXPECT_TRUE(c.failure ? took < 3000 : took >= 250) << took << " ms";
     }
-    EXPECT_EQ(ReadAll(platform, ini), "new");  // a failed replace leaves the file as it was
+    EXPECT_EQ(ReadAll(ini), "new");  // a failed replace leaves the file as it was
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), {}), 1);  // no temporary file
 }
 
-// The snapshot is the memory's first 1024 bytes, zero beyond its end and where none is
-// committed. Memory whose security keeps everybody out, as a host with higher rights keeps out a
-// program without them, is refused; a name nobody published is none.
+// The first 1024 bytes, zero beyond the end and where none is committed. Memory that keeps
+// everybody out, as a host with higher rights keeps out vek.exe, is refused.
 TEST(PlatformHostMemory, TheSnapshotHoldsTheFirst1024BytesAndUnreadableMemoryIsRefused) {
-    win32::Win32Platform platform;
-    std::string letters(3000, 'a');
-    for (std::size_t i = 0; i < letters.size(); ++i) letters[i] = char('a' + i % 26);
     struct Memory {  // named shared memory, as a host publishes it
         std::string bytes;
         ULONGLONG size = bytes.size();
         DWORD flags = 0;
-        const wchar_t* security = nullptr;  // SDDL; the default when none
+        const wchar_t* security = L"D:(A;;GA;;;WD)";  // SDDL: everybody may read it
         HostMemory read = HostMemory::Read;
     };
     std::vector<Memory> cases = {
-        {.bytes = letters},
+        {.bytes = std::string(kHostSnapshotSize, 'a') + "beyond"},
         {.size = 1 << 20, .flags = SEC_RESERVE},
         {.size = 4096, .security = L"D:(D;;GA;;;WD)", .read = HostMemory::Refused},
     };
     if (sizeof(void*) == 4) cases.push_back({.size = 0xC0000000u, .flags = SEC_RESERVE});  // 3 GB
     for (const Memory& c : cases) {
         SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
-        if (c.security)
-            ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                c.security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr);
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            c.security, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr);
         const fs::path name = Unique().filename();
         const HANDLE mapping =
             CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | c.flags,
@@ -169,7 +161,6 @@ TEST(PlatformHostMemory, TheSnapshotHoldsTheFirst1024BytesAndUnreadableMemoryIsR
 }
 
 TEST(PlatformMessages, AWindowThatIsGoneIsHandedNothing) {
-    win32::Win32Platform platform;
     const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
     DestroyWindow(gone);
     EXPECT_FALSE(platform.WindowExists(Id(gone)));
@@ -181,7 +172,6 @@ TEST(PlatformMessages, AWindowThatIsGoneIsHandedNothing) {
 // A path the ANSI code page holds exactly is listed in it, any other in UTF-16: either reads back
 // through DragQueryFile as the very path (under Wine only here, in the process that posted it).
 TEST(PlatformMessages, ADroppedPathReadsBackThroughDragQueryFileInEveryCodePage) {
-    win32::Win32Platform platform;
     Host host;
     const std::vector<std::wstring> paths = {L"C:\\a.txt", L"C:\\日本語.txt", L"C:\\Café.txt",
                                              L"C:\\〜 😀.txt"};
@@ -195,7 +185,6 @@ TEST(PlatformMessages, ADroppedPathReadsBackThroughDragQueryFileInEveryCodePage)
 
 // A post that the window's queue refuses, full with as many messages as it takes, is reported.
 TEST(PlatformMessages, ADropTheQueueRefusesIsReportedAsNotHandedOver) {
-    win32::Win32Platform platform;
     Host host;  // of this thread, which takes none of them meanwhile
     int posted = 0;
     while (posted < 20000 && PostMessageW(host.hwnd, WM_NULL, 0, 0)) ++posted;
@@ -211,7 +200,6 @@ TEST(PlatformMessages, ADropTheQueueRefusesIsReportedAsNotHandedOver) {
 // Standard error to a file, a pipe or NUL is a program's that captures or discards it: a report
 // there is in the code page Windows' own tools read it in, '?' for what that lacks.
 TEST(PlatformReports, AFileAPipeOrNulCaptureStandardErrorInTheConsolesCodePage) {
-    win32::Win32Platform platform;
     const HANDLE own = GetStdHandle(STD_ERROR_HANDLE);
     Scratch dir;
     const HANDLE file = CreateFileW((dir / L"err.txt").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -237,12 +225,12 @@ TEST(PlatformReports, AFileAPipeOrNulCaptureStandardErrorInTheConsolesCodePage) 
 // A window station nobody sees is a service's, or a task's that runs whether the user is logged
 // on or not: a box there would wait for ever for a click.
 TEST(PlatformReports, NoWindowCanBeSeenOnAWindowStationNobodySees) {
-    EXPECT_TRUE(win32::Win32Platform().CanShowWindows());  // this desktop
+    EXPECT_TRUE(platform.CanShowWindows());  // this desktop
     const HWINSTA own = GetProcessWindowStation();
     const HWINSTA unseen = CreateWindowStationW(nullptr, 0, WINSTA_ALL_ACCESS, nullptr);
     ASSERT_NE(unseen, nullptr);
     SetProcessWindowStation(unseen);
-    const bool shows = win32::Win32Platform().CanShowWindows();
+    const bool shows = platform.CanShowWindows();
     SetProcessWindowStation(own);
     USEROBJECTFLAGS flags{};
     GetUserObjectInformationW(unseen, UOI_FLAGS, &flags, sizeof flags, nullptr);
@@ -253,8 +241,7 @@ TEST(PlatformReports, NoWindowCanBeSeenOnAWindowStationNobodySees) {
 
 // ReportEvent refuses a string of more than 31,839 characters: a longer report is cut to that.
 TEST(PlatformReports, TheEventLogKeepsAsMuchOfALongReportAsItTakes) {
-    if (UnderWine()) GTEST_SKIP() << "Wine keeps no event log";
-    win32::Win32Platform platform;
+    if (kUnderWine) GTEST_SKIP() << "Wine keeps no event log";
     platform.WriteEventLog(std::u16string(40000, u'x'));
     const HANDLE log = OpenEventLogW(nullptr, L"Application");
     std::vector<BYTE> events(1 << 17);  // the newest first
@@ -269,7 +256,6 @@ TEST(PlatformReports, TheEventLogKeepsAsMuchOfALongReportAsItTakes) {
 }
 
 TEST(PlatformForm, ARunEndingInFormLoadShowsNothingAndATickFailureReachesRunsCaller) {
-    win32::Win32Platform platform;
     F_ZERO form{platform};
     win32::FormWindow window{GetModuleHandleW(nullptr), form};
     EXPECT_EQ(window.Run(Outcome::EndRun), 0);
