@@ -1,10 +1,10 @@
 #pragma once
-// What every Windows test uses: text in a code page, files, scratch directories, host memory
-// and a host window of this process, and runs of vek.exe (or the stand-in host), answered.
+// What every Windows test uses: text in a code page, files, scratch directories, a host window
+// of this process, and runs of vek.exe (or the stand-in host), answered.
 
 #include <windows.h>
-#include <gtest/gtest.h>
 
+#include <gtest/gtest.h>
 #include <sddl.h>
 #include <shellapi.h>
 
@@ -19,38 +19,57 @@ namespace vek::test {
 namespace fs = std::filesystem;
 
 inline const bool kDpiAware = SetProcessDPIAware();  // rectangles in physical pixels
-inline const double kPx = [] {  // a twip's pixels
+inline const double kPx = [] {                       // a twip's pixels
     const HDC screen = GetDC(nullptr);
     const double px = GetDeviceCaps(screen, LOGPIXELSY) / 1440.0;
     ReleaseDC(nullptr, screen);
     return px;
 }();
+
+inline const bool kUnderWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
+
 inline std::int32_t Id(HWND hwnd) {  // as vek.exe writes it
     return static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(hwnd));
 }
-inline void Pump() { for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg); }
-inline std::string Bytes(UINT codePage, std::wstring_view text) {  // '?' for what it lacks
+
+inline void Pump() {
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+}
+
+// The bytes of text in a code page, '?' for what it lacks.
+inline std::string Bytes(UINT codePage, std::wstring_view text) {
     std::string out(text.size() * 4, '\0');
     out.resize(WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS,
-                                   text.data(), static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()),
-                                   nullptr, nullptr));
+                                   text.data(), static_cast<int>(text.size()), out.data(),
+                                   static_cast<int>(out.size()), nullptr, nullptr));
     return out;
 }
+
+// The code page a program in this console reads another program's output in.
+inline UINT ConsoleCodePage() {
+    return GetConsoleOutputCP() != 0 ? GetConsoleOutputCP() : GetOEMCP();
+}
+
 inline std::string ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
+
 inline void WriteBytes(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
 inline std::wstring WindowText(HWND hwnd) {
     std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
     return text.substr(0, GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())));
 }
+
 inline fs::path Beside(const wchar_t* name) {  // beside this program
     wchar_t self[MAX_PATH];
-    return fs::path(self, self + GetModuleFileNameW(nullptr, self, MAX_PATH)).replace_filename(name);
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return fs::path(self, self + length).replace_filename(name);
 }
+
 // The vek.exe files under test: VEK_TEST_EXES, ';' between paths, else the one beside this.
 inline std::vector<fs::path> Exes() {
     std::wstringstream list(_wgetenv(L"VEK_TEST_EXES") ? _wgetenv(L"VEK_TEST_EXES") : L"");
@@ -59,6 +78,7 @@ inline std::vector<fs::path> Exes() {
         if (!exe.empty()) exes.push_back(fs::absolute(fs::path(exe).make_preferred()));
     return exes.empty() ? std::vector{Beside(L"vek.exe")} : exes;
 }
+
 inline fs::path Unique() {  // a new path in the temporary directory
     static int count = 0;
     return fs::temp_directory_path() /
@@ -73,33 +93,12 @@ struct Scratch {  // a fresh directory, removed afterwards
     fs::path operator/(const wchar_t* name) const { return dir / name; }
 };
 
-// Named shared memory, as a host publishes it: bytes in an object of size bytes (theirs when 0)
-// made with flags, under the security of the SDDL text security (the default when none).
-struct Mapping {
-    HANDLE handle;
-    Mapping(const std::wstring& name, std::string_view bytes, ULONGLONG size = 0, DWORD flags = 0,
-            const wchar_t* security = nullptr) {
-        SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
-        if (security)
-            ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1,
-                                                                 &attributes.lpSecurityDescriptor, nullptr);
-        handle = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE | flags,
-                                    static_cast<DWORD>(size >> 32),
-                                    static_cast<DWORD>(size ? size : bytes.size()), name.c_str());
-        LocalFree(attributes.lpSecurityDescriptor);
-        if (!bytes.empty())
-            UnmapViewOfFile(memcpy(MapViewOfFile(handle, FILE_MAP_WRITE, 0, 0, 0), bytes.data(), bytes.size()));
-    }
-    ~Mapping() { CloseHandle(handle); }
-};
-
-// A message-only window of this thread that records what it receives. It
-// answers a request with 0, as a host may: the request was taken all the same.
+// A message-only window of this thread that records what it receives. It answers a request
+// with 0, as a host may: the request was taken all the same.
 struct Host {
     std::vector<std::tuple<HWND, ULONG_PTR, std::string>> got;  // sender, dwData, bytes
     std::vector<std::wstring> drops;  // a path, empty where Wine keeps another process's block
     HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
-    std::string id = std::to_string(Id(hwnd));
     Host() {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Receive));
@@ -114,73 +113,35 @@ struct Host {
             return 0;
         }
         if (message != WM_DROPFILES) return DefWindowProcW(hwnd, message, wParam, lParam);
-        std::wstring path(DragQueryFileW(reinterpret_cast<HDROP>(wParam), 0, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(reinterpret_cast<HDROP>(wParam), 0, path.data(), static_cast<UINT>(path.size())));
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        std::wstring path(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
         self.drops.push_back(path);
-        DragFinish(reinterpret_cast<HDROP>(wParam));
+        DragFinish(drop);
         return 0;
     }
 };
 
-struct Box { std::wstring caption, text; bool topmost; };  // a message box of the run, answered
+struct Box {  // a message box of the run, answered
+    std::wstring caption, text;
+    bool topmost;
+};
 struct RunResult {
     DWORD exitCode = STILL_ACTIVE;
     ULONGLONG ended = 0;  // ms after the start
     std::vector<Box> boxes;
-    // Every 20 ms, each visible window but a box: when (ms), which, where, whether the run had the foreground.
+    // Every 20 ms, each visible window but a box: when (ms), which, where, foreground or not.
     std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
-    bool errCaptured = true;  // standard error went to a file, read back into err
-    std::string err;
+    std::string err;  // what it wrote to standard error, when it had one
 };
-// Called every 20 ms with the run's window seen last (or none) and how long its windows have
-// shown; true ends the run there and then.
+// Every 20 ms: the run's window seen last, and for how long it has shown one; true ends the run.
 using Act = std::function<bool(HWND shown, ULONGLONG shownFor)>;
-
-inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"); }
-
-// The newest event of the Application log from the source VEK: its text.
-inline std::wstring NewestVekEvent() {
-    const HANDLE log = OpenEventLogW(nullptr, L"Application");
-    std::vector<BYTE> buffer(1 << 16);
-    DWORD got = 0, more = 0;
-    std::wstring text;
-    while (log && text.empty() && ReadEventLogW(log, EVENTLOG_BACKWARDS_READ | EVENTLOG_SEQUENTIAL_READ, 0,
-                                                buffer.data(), DWORD(buffer.size()), &got, &more)) {
-        for (DWORD at = 0; text.empty() && at < got;) {
-            const auto* record = reinterpret_cast<const EVENTLOGRECORD*>(buffer.data() + at);
-            const auto* source = reinterpret_cast<const wchar_t*>(record + 1);
-            if (std::wstring_view(source) == L"VEK" && record->NumStrings > 0)
-                text = reinterpret_cast<const wchar_t*>(buffer.data() + at + record->StringOffset);
-            at += record->Length;
-        }
-    }
-    if (log) CloseEventLog(log);
-    return text;
-}
-
-// This process's rights at low integrity: a program started with them may not send or post to
-// this process's windows.
-inline HANDLE LowIntegrityToken() {
-    HANDLE own = nullptr, low = nullptr;
-    PSID sid = nullptr;
-    OpenProcessToken(GetCurrentProcess(),
-                     TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ADJUST_DEFAULT | TOKEN_ASSIGN_PRIMARY, &own);
-    DuplicateTokenEx(own, 0, nullptr, SecurityImpersonation, TokenPrimary, &low);
-    ConvertStringSidToSidW(L"S-1-16-4096", &sid);
-    TOKEN_MANDATORY_LABEL label{{sid, SE_GROUP_INTEGRITY}};
-    EXPECT_TRUE(SetTokenInformation(low, TokenIntegrityLevel, &label,
-                                    static_cast<DWORD>(sizeof label + GetLengthSid(sid))));
-    LocalFree(sid);
-    CloseHandle(own);
-    return low;
-}
 
 // How a run starts, beyond its command line.
 struct Start {
     bool captureErr = true;  // standard error to a file, else none (as from a desktop)
     HANDLE token = nullptr;  // the rights it runs with; this process's when none
     int show = -1;           // the show state its starter asks for, if any
-    const wchar_t* desktop = nullptr;  // "station\\desktop"; this process's when none
 };
 
 // Runs `"exe" args` in cwd until it ends (or for 30 s), pumping this thread's messages,
@@ -192,7 +153,6 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
     STARTUPINFOW si{sizeof si};
     si.dwFlags = STARTF_USESTDHANDLES | (start.show >= 0 ? STARTF_USESHOWWINDOW : 0);
     si.wShowWindow = static_cast<WORD>(start.show);
-    si.lpDesktop = const_cast<wchar_t*>(start.desktop);
     if (start.captureErr)
         si.hStdError = CreateFileW(err.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, 0);
     std::wstring line = L"\"" + exe.wstring() + L"\" " + args;
@@ -207,7 +167,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
     }
     EXPECT_TRUE(started) << "error " << GetLastError();
     if (si.hStdError) CloseHandle(si.hStdError);
-    RunResult run{.errCaptured = start.captureErr};
+    RunResult run;
     std::set<HWND> answered;
     HWND shown = nullptr;
     for (const ULONGLONG began = GetTickCount64(); pi.hProcess && run.ended < 30000;) {
@@ -220,7 +180,8 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
         for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, nullptr)) != nullptr;) {
             wchar_t name[8] = {};
             GetWindowThreadProcessId(w, &owner);
-            if (owner != pi.dwProcessId || !IsWindowVisible(w) || !GetClassNameW(w, name, 8)) continue;
+            if (owner != pi.dwProcessId || !IsWindowVisible(w) || !GetClassNameW(w, name, 8))
+                continue;
             if (std::wstring_view(name) != L"#32770") {
                 RECT rect{};
                 GetWindowRect(w, &rect);
@@ -230,7 +191,8 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
                 std::wstring text;
                 for (HWND c = nullptr; text.empty() && (c = FindWindowExW(w, c, L"Static", 0));)
                     text = WindowText(c);
-                run.boxes.push_back({WindowText(w), text, (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0});
+                const bool topmost = (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+                run.boxes.push_back({WindowText(w), text, topmost});
                 PostMessageW(w, WM_COMMAND, IDOK, 0);
             }
         }
@@ -243,8 +205,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
         << exe << " " << args << " overstayed 30 s";
     TerminateProcess(pi.hProcess, 1);
     WaitForSingleObject(pi.hProcess, 5000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    for (const HANDLE handle : {pi.hProcess, pi.hThread}) CloseHandle(handle);
     run.err = ReadBytes(err);
     DeleteFileW(err.c_str());
     return run;
