@@ -39,8 +39,8 @@ vek_wine() { "$VEK_ROOT/cmake/wine.sh" "$@"; }
 # that everything it starts under Wine shares one. Call it with "$@".
 vek_on_display() { [ -n "${DISPLAY:-}" ] || exec "$VEK_ROOT/cmake/wine.sh" --display bash "$VEK_SCRIPT" "$@"; }
 
-# Why 32-bit programs cannot run here, as the x64 configure found; or nothing.
-vek_no_32bit_reason() { sed -n 's/^VEK_NO_32BIT_REASON:INTERNAL=//p' "$VEK_ROOT/build/windows-x64/CMakeCache.txt"; }
+# Why 32-bit programs cannot run here, as cmake/wine.sh finds; nothing when they can.
+vek_no_32bit_reason() { vek_wine --can-run-32bit || true; }
 
 # The Windows path Wine gives a path of this machine: "Z:\..." (no quoting).
 vek_winpath() { local path="Z:$1"; echo "${path//\//\\}"; }

@@ -3,7 +3,8 @@
 # the unit tests (also under ASan and UBSan); the fuzz targets' seeds, then a
 # short campaign of each (VEK_FUZZ_SECONDS, default 30); the Windows tests
 # under Wine for both builds and code pages, each ending in its release
-# package; two stress runs; the clang compile. What CTest skipped comes last.
+# package, then the x64 tests driving the x86 vek.exe; two stress runs; the
+# clang compile. What CTest skipped comes last.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 vek_install_deps
@@ -16,7 +17,7 @@ for workflow in native native-asan fuzz; do
     cmake --workflow --preset "$workflow"
 done
 bash scripts/fuzz.sh "${VEK_FUZZ_SECONDS:-30}"
-for workflow in release-x86 release-x64; do
+for workflow in release-x86 release-x64 windows-cross; do
     vek_log "workflow $workflow, under Wine"
     cmake --workflow --preset "$workflow"
 done
