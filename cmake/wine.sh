@@ -2,25 +2,20 @@
 # The one way this project starts Wine: CTest's emulator for the Windows
 # presets, and every script (scripts/lib.sh).
 #   wine.sh PROGRAM [ARGS...]     run a Windows program (reg, wineboot: 64-bit)
-#   wine.sh --display COMMAND...  run COMMAND on the display, or a virtual one
 #   wine.sh --wait                wait until the prefix's Wine processes end
 #   wine.sh --can-run-32bit       exit 0 when 32-bit Windows programs start here,
 #                                 else say why not and exit 1 (VEK_NO_32BIT=1: always)
 # Always Wine's 64-bit loader (VEK_WINE64, else where Wine's packages put it),
-# WINELOADER naming it for Wine's tools and the processes a program starts:
-# Debian's `wine` picks the 32-bit loader where wine32 is installed, which cannot
-# start where only 64-bit programs run. Whether 32-bit programs start is asked of
-# the 32-bit loader, found the same way (VEK_WINE32). The prefix (build/wine, or
-# VEK_WINEPREFIX) is made on first use, one caller at a time; Wine runs quiet,
-# without the .NET and HTML installers, in code page 932 through a Japanese
-# locale of its own (build/locale), or VEK_LC_ALL's (C: 1252).
+# WINELOADER naming it for Wine's tools and the processes a program starts (Wine
+# runs a 32-bit one through the 32-bit loader beside it): Debian's `wine` picks the
+# 32-bit loader where wine32 is installed, which cannot start where only 64-bit
+# programs run. Whether 32-bit programs start is asked of the 32-bit loader, found
+# the same way (VEK_WINE32). The prefix (build/wine, or VEK_WINEPREFIX) is made on
+# first use, one caller at a time; Wine runs quiet, without the .NET and HTML
+# installers, in code page 932 through a Japanese locale of its own (build/locale),
+# or VEK_LC_ALL's (C: 1252), on the display, or a virtual one where there is none.
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
-if [ "${1:-}" = --display ]; then
-    shift
-    [ -z "${DISPLAY:-}" ] || exec "$@"
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -br" "$@"
-fi
 export WINEPREFIX="${VEK_WINEPREFIX:-$root/build/wine}" WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=" LOCPATH="$root/build/locale" LC_ALL="${VEK_LC_ALL:-ja_JP.UTF-8}"
 [ "${1:-}" != --wait ] || exec wineserver -w
@@ -37,7 +32,7 @@ if [ "${1:-}" = --can-run-32bit ]; then
     exit 1
 fi
 
-[ -n "${DISPLAY:-}" ] || exec "$0" --display "$0" "$@"
+[ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24 -br" "$0" "$@"
 export WINELOADER="$loader"
 mkdir -p "$(dirname "$WINEPREFIX")"
 (

@@ -8,7 +8,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 vek_install_deps
-vek_on_display "$@"
+vek_on_display
 
 vek_log "shellcheck"
 shellcheck -x -P SCRIPTDIR scripts/*.sh cmake/*.sh bench/*.sh .ci/run
