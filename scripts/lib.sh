@@ -29,7 +29,7 @@ vek_install_deps() {
     dpkg --print-foreign-architectures | grep -qx i386 || vek_as_root dpkg --add-architecture i386
     vek_install cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix \
         g++-mingw-w64-i686-posix wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho \
-        clang libclang-rt-dev shellcheck
+        clang libclang-rt-dev clang-format shellcheck
 }
 
 # A virtual display for the rest of the script when there is none, so that
