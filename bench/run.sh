@@ -1,22 +1,19 @@
 #!/usr/bin/env bash
-# The benchmarks; each measures against its baseline in the same run (usage
-# below). On a machine that cannot start 32-bit programs (or with
-# VEK_NO_32BIT=1) the x86 figures that need vek.exe to run are not measured,
-# and say why.
+# The benchmarks; each measures against its baseline in the same run (usage below).
+# On a machine that cannot start 32-bit programs (or with VEK_NO_32BIT=1) the x86
+# figures that need vek.exe to run are not measured, and say why.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 work="$VEK_ROOT/build/bench"
 
 usage() {
     cat >&2 <<'USAGE'
-usage: bash bench/run.sh table [RUNS]     every figure against its goal; exits with 2 when
-                                          a goal is missed or a figure is missing
-       bash bench/run.sh delivery [RUNS]  vek.exe delivering an event, start to exit, against
-                                          a bare sender of the same WM_COPYDATA, in turns,
-                                          both builds, under Wine (default 200 runs)
-       bash bench/run.sh file             FILE request building on a generated 30 MB file in
-                                          Shift_JIS, UTF-8 and UTF-16 against the codec's round
-                                          trip, its peak memory (native); Shift_JIS as UTF-8
+usage: bash bench/run.sh table [RUNS]     every figure against its goal; exit 2 when one is missed or missing
+       bash bench/run.sh delivery [RUNS]  vek.exe delivering an event, start to exit, against a bare sender
+                                          of the same WM_COPYDATA, in turns, both builds, under Wine (default 200 runs)
+       bash bench/run.sh file             FILE building on a generated 30 MB file in Shift_JIS, UTF-8 and
+                                          UTF-16 against the codec's round trip, peak memory (native);
+                                          how often Shift_JIS passes as UTF-8
 USAGE
     exit 2
 }
@@ -114,7 +111,7 @@ table() {
 
 case "${1:-}" in delivery | file | table) ;; *) usage ;; esac
 vek_install_deps
-vek_on_display "$@"
+vek_on_display
 build
 mkdir -p "$work"
 case "$1" in

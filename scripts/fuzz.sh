@@ -14,9 +14,7 @@ cmake --build --preset fuzz
 cd "$VEK_ROOT/build"
 mkdir -p fuzz-logs
 targets=("$@")
-if [ "${#targets[@]}" -eq 0 ]; then
-    for dir in "$VEK_ROOT"/fuzz/corpus/*/; do targets+=("$(basename "$dir")"); done
-fi
+[ "$#" -gt 0 ] || mapfile -t targets < <(ls "$VEK_ROOT/fuzz/corpus")
 
 fuzz_one() {  # TARGET: its regressions, then the campaign, into fuzz-logs/TARGET.log
     local regressions=("$VEK_ROOT/fuzz/regressions/$1"/*)

@@ -1,13 +1,12 @@
-# Shared by the scripts, which run from the project's root: installing what
-# is missing, Wine (started by cmake/wine.sh alone) and the stand-in host.
+# Shared by the scripts, which run from the project's root: installing what is
+# missing, a display, Wine (started by cmake/wine.sh alone) and the stand-in host.
 # shellcheck shell=bash
 
-VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)" VEK_SCRIPT="$(realpath "$0")"
+VEK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$VEK_ROOT" || exit
-
 vek_log() { printf '\n== %s\n' "$*"; }
-
 vek_as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+vek_wine() { "$VEK_ROOT/cmake/wine.sh" "$@"; }
 
 # Installs whichever of the packages named is missing and known to apt.
 vek_install() {
@@ -30,26 +29,28 @@ vek_install_deps() {
     dpkg --print-foreign-architectures | grep -qx i386 || vek_as_root dpkg --add-architecture i386
     vek_install cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix \
         g++-mingw-w64-i686-posix wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho \
-        clang libclang-rt-dev shellcheck
+        clang libclang-rt-dev clang-format shellcheck
 }
 
-vek_wine() { "$VEK_ROOT/cmake/wine.sh" "$@"; }
+# A virtual display for the rest of the script when there is none, so that
+# everything it starts under Wine shares one; it ends with the script.
+vek_on_display() {
+    [ -z "${DISPLAY:-}" ] || return 0
+    coproc VEK_XVFB { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -br 2>/dev/null; }
+    read -r -t 60 DISPLAY <&"${VEK_XVFB[0]}" || { echo "Xvfb did not start" >&2 && return 1; }
+    export DISPLAY=":$DISPLAY"
+}
 
-# Runs the calling script again on a virtual display when there is none, so
-# that everything it starts under Wine shares one. Call it with "$@".
-vek_on_display() { [ -n "${DISPLAY:-}" ] || exec "$VEK_ROOT/cmake/wine.sh" --display bash "$VEK_SCRIPT" "$@"; }
-
-# Why 32-bit programs cannot run here, as the x64 configure found; or nothing.
-vek_no_32bit_reason() { sed -n 's/^VEK_NO_32BIT_REASON:INTERNAL=//p' "$VEK_ROOT/build/windows-x64/CMakeCache.txt"; }
+# Why 32-bit programs cannot run here, as cmake/wine.sh finds; nothing when they can.
+vek_no_32bit_reason() { vek_wine --can-run-32bit || true; }
 
 # The Windows path Wine gives a path of this machine: "Z:\..." (no quoting).
 vek_winpath() { local path="Z:$1"; echo "${path//\//\\}"; }
 
-# vek_host_start NAME [VEKHOST OPTIONS...]: starts the x64 stand-in host under
-# Wine in the background, writing its window handle into NAME/vek.ini, and
-# waits for that; its output goes where this function's does. It runs until
-# vek_host_stop closes its standard input, a fifo held open by a process of
-# its own, so that nothing else this shell starts holds it (and for an hour at
+# vek_host_start NAME [VEKHOST OPTIONS...]: starts the x64 stand-in host under Wine
+# in the background, its output where this function's goes, and waits until it has
+# written its window handle into NAME/vek.ini. It runs until vek_host_stop closes its
+# standard input, a fifo that only a process of its own holds open (for an hour at
 # most, should this shell be killed). VEK_HOST_PID[NAME] is its Wine process.
 declare -A VEK_HOST_PID=() VEK_HOST_HOLDER=()
 vek_host_start() {
@@ -73,4 +74,4 @@ vek_host_stop() {
     for name in "$@"; do wait "${VEK_HOST_PID[$name]}" 2>/dev/null || true; done
     vek_wine --wait
 }
-trap 'kill "${VEK_HOST_HOLDER[@]}" 2>/dev/null || true' EXIT
+trap 'kill "${VEK_HOST_HOLDER[@]}" ${VEK_XVFB_PID:-} 2>/dev/null || true' EXIT
