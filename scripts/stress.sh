@@ -20,7 +20,7 @@ USAGE
     exit 2
 }
 
-args=("$@") count="" idle=0 idle_every=1 fail=0
+count="" idle=0 idle_every=1 fail=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --idle) [ $# -ge 2 ] || usage; idle="$2"; shift 2 ;;
@@ -37,7 +37,7 @@ if [ "$fail" = 1 ]; then waves=$(((${count:-200} + ${#kinds[@]} - 1) / ${#kinds[
 if [ "$waves" -lt 1 ] || [ "$idle_every" -lt 1 ]; then usage; fi
 
 vek_install_deps
-vek_on_display "${args[@]}"
+vek_on_display
 cmake --preset windows-x64 >/dev/null
 cmake --build --preset windows-x64 --target vek vekhost
 work="$VEK_ROOT/build/stress" exe="$VEK_ROOT/build/windows-x64/vek.exe"
