@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "FakePlatform.h"
-#include "request/Encoding.h"
 #include "request/FileRequest.h"
+#include "request/Request.h"
 
 using namespace vek;
 

@@ -4,7 +4,6 @@
 #include "balloon/Player.h"
 #include "delivery/FileDrop.h"
 #include "delivery/Target.h"
-#include "request/Encoding.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
 #include "text/Failure.h"

@@ -80,7 +80,7 @@ std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
 }
 
 iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
-    const unsigned number = cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp);
+    const unsigned number = cp == CodePage::Ansi ? ansiCodePage_ : cp.number;
     auto& converter = converters_[{number, decode}];
     if (!converter) {
         const char* utf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
@@ -103,7 +103,7 @@ void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16st
 const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
     // The same for every instance; found once, as it takes some 100,000 conversions.
     static std::map<unsigned, std::vector<bool>> byCodePage;
-    auto& lookAlikes = byCodePage[cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp)];
+    auto& lookAlikes = byCodePage[cp == CodePage::Ansi ? ansiCodePage_ : cp.number];
     if (!lookAlikes.empty()) return lookAlikes;
     lookAlikes.resize(0x10000);
     for (char32_t c = 0; c < 0x10000; ++c) {

@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 #include "delivery/FileDrop.h"
-#include "request/Encoding.h"
+#include "text/Encodings.h"
 #include "request/Request.h"
 
 // clang-format off: the case tables are laid out by hand, several cases to a line.

@@ -92,7 +92,7 @@ bool Win32Platform::WriteError(std::u16string_view text) {
     // code page lacks becomes '?'.
     UINT codePage = GetConsoleOutputCP();
     if (codePage == 0) codePage = GetOEMCP();
-    return WriteAll(err, Encode(static_cast<CodePage>(codePage), text));
+    return WriteAll(err, Encode(CodePage{codePage}, text));
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {
