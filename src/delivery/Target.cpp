@@ -59,11 +59,12 @@ Hwnd ReadTargetFile(Platform& platform) {
 }
 
 void WriteTargetFile(Platform& platform, std::u16string_view argument) {
-    // Every character, or nothing: a handle with a '?' in place of a
-    // character the code page lacks would name another window.
-    bool lossy = false;
-    const std::string bytes = platform.Encode(CodePage::Ansi, argument, &lossy);
-    if (lossy) {
+    // Every character, or nothing: vek.ini holds the very text given, never
+    // one with '?' in place of a character the code page lacks. Only bytes
+    // that read back as the text hold it: UTF-8 as the ANSI code page writes
+    // a lone surrogate as U+FFFD, and reports no loss.
+    const std::string bytes = platform.Encode(CodePage::Ansi, argument);
+    if (platform.Decode(CodePage::Ansi, bytes) != argument) {
         throw RuntimeFailure(FailureKind::FileError,
                              Quoted(argument) + u" cannot be written in the system's code page")
             .AddContext(u"INIT");

@@ -92,11 +92,16 @@ public:
     // all there or the old file is left as it was. Throws RuntimeFailure.
     virtual void ReplaceFileContent(std::u16string_view path, std::string_view bytes) = 0;
 
-    // Appends the text the bytes stand for in code page cp.
+    // Appends the text the bytes stand for in code page cp, as Windows reads
+    // them: bytes that are no character become U+FFFD in UTF-8; in Shift_JIS
+    // a lead byte takes the byte after it, whatever that is but NUL, and a
+    // pair or a lone lead byte the code page does not define becomes U+30FB.
     virtual void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const = 0;
 
-    // Appends the bytes of text in code page cp; characters the code page
-    // lacks become '?', and lossy (when given) tells whether that happened.
+    // Appends the bytes of text in code page cp; a character the code page
+    // lacks, or holds only as a look-alike, becomes '?', and lossy (when
+    // given) tells whether that happened. UTF-8 writes a lone surrogate, the
+    // one unit it cannot hold, as U+FFFD, and never reports a loss.
     virtual void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                                bool* lossy) const = 0;
 
