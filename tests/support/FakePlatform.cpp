@@ -28,10 +28,10 @@ struct MemoryInput : InputFile {
     std::size_t limit, at = 0;
 };
 
-// Converts all of in, appending to out; a sequence that does not convert becomes standIn, and the
-// conversion goes on after the bytes skip tells for the rest of in. Returns whether that happened.
+// Appends in converted to out, and returns whether a sequence did not convert: each becomes standIn
+// and takes a unit, or in code page 932, as in Windows, a lead byte and the next byte but NUL.
 bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view standIn,
-             std::size_t (*skip)(std::string_view rest)) {
+             std::size_t unit, bool shiftJis = false) {
     bool lossy = false;
     char* next = const_cast<char*>(in.data());
     std::size_t left = in.size();
@@ -44,29 +44,16 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
         if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
             out += standIn;
-            const std::size_t skipped = std::min(left, skip({next, left}));
-            next += skipped;
-            left -= skipped;
+            const auto lead = static_cast<unsigned char>(*next);
+            const bool pair = shiftJis && left >= 2 && next[1] != '\0' &&
+                              ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC));
+            const std::size_t skip = std::min(left, pair ? 2 : unit);
+            next += skip;
+            left -= skip;
             lossy = true;
         }
     }
     return lossy;
-}
-
-std::size_t OneByte(std::string_view) {
-    return 1;
-}
-
-std::size_t OneUnit(std::string_view) {
-    return 2;
-}
-
-// Windows' code page 932 takes a lead byte and the byte after it, whatever that is but NUL, as one
-// character, which becomes the stand-in where the code page defines none.
-std::size_t ShiftJisCharacter(std::string_view rest) {
-    const auto lead = static_cast<unsigned char>(rest[0]);
-    const bool isLead = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
-    return isLead && rest.size() >= 2 && rest[1] != '\0' ? 2 : 1;
 }
 
 }  // namespace
@@ -95,10 +82,6 @@ std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     return std::make_unique<MemoryInput>(it->second, readBlockLimit ? readBlockLimit : SIZE_MAX);
 }
 
-unsigned FakePlatform::Number(CodePage cp) const {
-    return cp == CodePage::Ansi ? ansiCodePage_ : cp.number;
-}
-
 iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
     const unsigned number = Number(cp);
     auto& converter = converters_[{number, decode}];
@@ -117,8 +100,7 @@ void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16st
     // 932, as Windows has them; what code page 1252 puts there, the core never reads.
     const bool utf8 = Number(cp) == 65001;
     Convert(Converter(cp, true), bytes, units,
-            {reinterpret_cast<const char*>(utf8 ? u"\uFFFD" : u"\u30FB"), 2},
-            Number(cp) == 932 ? ShiftJisCharacter : OneByte);
+            {reinterpret_cast<const char*>(utf8 ? u"\uFFFD" : u"\u30FB"), 2}, 1, Number(cp) == 932);
     out.append(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2);
 }
 
@@ -130,14 +112,12 @@ const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
     lookAlikes.resize(0x10000);
     for (char32_t c = 0; c < 0x10000; ++c) {
         const char16_t unit = static_cast<char16_t>(c);
+        const std::string_view in(reinterpret_cast<const char*>(&unit), 2);
         std::string bytes, back;
-        if (IsHighSurrogate(unit) || IsLowSurrogate(unit) ||
-            Convert(Converter(cp, false), {reinterpret_cast<const char*>(&unit), 2}, bytes, "",
-                    OneUnit)) {
+        if ((c >= 0xD800 && c < 0xE000) || Convert(Converter(cp, false), in, bytes, "", 2))
             continue;
-        }
-        Convert(Converter(cp, true), bytes, back, "", OneByte);
-        lookAlikes[c] = back != std::string_view(reinterpret_cast<const char*>(&unit), 2);
+        Convert(Converter(cp, true), bytes, back, "", 1);
+        lookAlikes[c] = back != in;
     }
     return lookAlikes;
 }
@@ -160,8 +140,7 @@ void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::str
     // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'. UTF-8 lacks only a
     // lone surrogate, which Windows writes as U+FFFD, with no flag that tells it did.
     const std::string_view units(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    const bool lost =
-        Convert(Converter(cp, false), units, out, utf8 ? "\xEF\xBF\xBD" : "?", OneUnit);
+    const bool lost = Convert(Converter(cp, false), units, out, utf8 ? "\xEF\xBF\xBD" : "?", 2);
     if (lossy != nullptr) *lossy = lost && !utf8;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 // The test double of the platform: files live in memory, messages and drops are recorded, and
-// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes. Where Windows
-// converts otherwise and the core depends on it (look-alikes, a lone surrogate in UTF-8, a lead
-// byte and the byte after it in code page 932), the double does as Windows does.
+// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes; where Windows
+// converts otherwise and the core depends on it, the double does as Windows does.
 
 #include <iconv.h>
 
@@ -91,7 +90,7 @@ public:
 
 private:
     std::u16string Key(std::u16string_view path) const;
-    unsigned Number(CodePage cp) const;  // the ANSI code page's own number for CodePage::Ansi
+    unsigned Number(CodePage cp) const { return cp == CodePage::Ansi ? ansiCodePage_ : cp.number; }
     iconv_t Converter(CodePage cp, bool decode) const;
     // The characters of the first plane whose round trip gives another one.
     const std::vector<bool>& LookAlikes(CodePage cp) const;
