@@ -10,9 +10,9 @@
 
 namespace vek {
 
-// The closing line of a request whose bytes are in code page cp (CodePage::ShiftJis or
-// CodePage::Utf8), CR LF first: "Charset: Shift_JIS" or "Charset: UTF-8". Every request
-// is built with the Shift_JIS one.
+// The closing line of a request whose bytes are in code page cp, CR LF first:
+// "Charset: UTF-8" for CodePage::Utf8, else "Charset: Shift_JIS". Every
+// request is built with the Shift_JIS one.
 std::u16string CharsetLine(CodePage cp);
 
 // The bytes of a request as it goes out. A request that Shift_JIS holds
