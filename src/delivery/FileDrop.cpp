@@ -23,13 +23,14 @@ std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16strin
     }
     // A name the ANSI code page cannot hold goes in a wide list: UTF-16
     // little-endian, with the path's and the list's terminating zero units.
-    std::vector<std::uint8_t> block(kDropHeaderSize + 2 * (path.size() + 2), 0);
+    std::vector<std::uint8_t> block(kDropHeaderSize, 0);
     block[0] = kDropHeaderSize;
     block[16] = 1;  // fWide
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        block[kDropHeaderSize + 2 * i] = static_cast<std::uint8_t>(path[i] & 0xFF);
-        block[kDropHeaderSize + 2 * i + 1] = static_cast<std::uint8_t>(path[i] >> 8);
+    for (const char16_t c : path) {
+        block.insert(block.end(),
+                     {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)});
     }
+    block.resize(block.size() + 4, 0);
     return block;
 }
 
