@@ -36,8 +36,9 @@
 
 #include "text/Failure.h"
 #include "FakePlatform.h"
-#include "request/Encoding.h"
 #include "request/FileRequest.h"
+#include "request/Request.h"
+#include "text/Encodings.h"
 #include "text/Text.h"
 
 extern char** environ;

@@ -8,7 +8,6 @@
 #include "delivery/FileDrop.h"
 #include "delivery/Handover.h"
 #include "delivery/Target.h"
-#include "request/Encoding.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
 #include "text/Failure.h"

@@ -5,29 +5,32 @@
 namespace vek {
 
 std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16string_view path) {
-    bool lossy = false;
-    const std::string list = platform.Encode(CodePage::Ansi, path, &lossy);
-    // The round trip also catches what a code page that reports no loss
-    // (UTF-8 as the ANSI code page) could not hold: a lone surrogate.
-    if (!lossy && platform.Decode(CodePage::Ansi, list) == path) {
-        // Two bytes a character was once enough for every ANSI code page;
-        // UTF-8 as the ANSI code page takes up to three.
-        std::vector<std::uint8_t> block(std::max(kDropHeaderSize + 2 * (path.size() + 2),
-                                                 kDropHeaderSize + list.size() + 2),
-                                        0);
+    // The ANSI code page holds the path exactly where its bytes read back as
+    // the path: a character the code page lacks comes back as '?', and a lone
+    // surrogate, which UTF-8 as the ANSI code page writes without reporting a
+    // loss, as U+FFFD.
+    const std::string list = platform.Encode(CodePage::Ansi, path);
+    if (platform.Decode(CodePage::Ansi, list) == path) {
+        // The block has the size of the path's wide list, or more where the
+        // 8-bit list needs it: UTF-8 as the ANSI code page takes up to three
+        // bytes a character.
+        std::vector<std::uint8_t> block(
+            std::max(kDropHeaderSize + 2 * (path.size() + 2), kDropHeaderSize + list.size() + 2),
+            0);
         block[0] = kDropHeaderSize;  // pFiles, little-endian; pt, fNC and fWide stay 0
         std::copy(list.begin(), list.end(), block.begin() + kDropHeaderSize);
         return block;
     }
     // A name the ANSI code page cannot hold goes in a wide list: UTF-16
     // little-endian, with the path's and the list's terminating zero units.
-    std::vector<std::uint8_t> block(kDropHeaderSize + 2 * (path.size() + 2), 0);
+    std::vector<std::uint8_t> block(kDropHeaderSize, 0);
     block[0] = kDropHeaderSize;
     block[16] = 1;  // fWide
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        block[kDropHeaderSize + 2 * i] = static_cast<std::uint8_t>(path[i] & 0xFF);
-        block[kDropHeaderSize + 2 * i + 1] = static_cast<std::uint8_t>(path[i] >> 8);
+    for (const char16_t c : path) {
+        block.insert(block.end(),
+                     {static_cast<std::uint8_t>(c & 0xFF), static_cast<std::uint8_t>(c >> 8)});
     }
+    block.resize(block.size() + 4, 0);
     return block;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "request/Encoding.h"
+#include "text/Encodings.h"
 #include "text/Failure.h"
 #include "text/Text.h"
 
@@ -39,14 +39,16 @@ Hwnd ReadTargetFile(Platform& platform) {
         if (got == 0) break;
         bytes.append(block.data(), got);
     }
+    const ByteOrderMark mark = FindByteOrderMark(bytes);
+    const std::string_view body = std::string_view(bytes).substr(mark.size);
     std::u16string text;
-    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big endian" write it
-        AppendUtf16Units(std::string_view(bytes).substr(2), bytes[0] == '\xFE', text);
-    } else if (bytes.starts_with("\xEF\xBB\xBF")) {
-        text = platform.Decode(CodePage::Utf8, std::string_view(bytes).substr(3));
+    if (mark.size == 0) {
+        text = platform.Decode(CodePage::Ansi, body);
+    } else if (mark.encoding == FileEncoding::Utf8) {
+        text = platform.Decode(CodePage::Utf8, body);
     } else {
-        text = platform.Decode(CodePage::Ansi, bytes);
+        // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big endian" write it
+        AppendUtf16Units(body, mark.encoding == FileEncoding::Utf16Be, text);
     }
     try {
         return ValPrefix(Trim(FirstField(text)));
@@ -57,11 +59,12 @@ Hwnd ReadTargetFile(Platform& platform) {
 }
 
 void WriteTargetFile(Platform& platform, std::u16string_view argument) {
-    // Every character, or nothing: a handle with a '?' in place of a
-    // character the code page lacks would name another window.
-    bool lossy = false;
-    const std::string bytes = platform.Encode(CodePage::Ansi, argument, &lossy);
-    if (lossy) {
+    // Every character, or nothing: vek.ini holds the very text given, never
+    // one with '?' in place of a character the code page lacks. Only bytes
+    // that read back as the text hold it: UTF-8 as the ANSI code page writes
+    // a lone surrogate as U+FFFD, and reports no loss.
+    const std::string bytes = platform.Encode(CodePage::Ansi, argument);
+    if (platform.Decode(CodePage::Ansi, bytes) != argument) {
         throw RuntimeFailure(FailureKind::FileError,
                              Quoted(argument) + u" cannot be written in the system's code page")
             .AddContext(u"INIT");

@@ -19,10 +19,21 @@ namespace vek {
 // are 32-bit significant and sign-extended on 64-bit systems.
 using Hwnd = std::int32_t;
 
-// Code pages at the boundaries: the system's ANSI code page for files,
-// Shift_JIS for the requests whatever the system's code page is, and UTF-8
-// where a byte-order mark or a pipe asks for it.
-enum class CodePage : std::uint32_t { Ansi = 0, ShiftJis = 932, Utf8 = 65001 };
+// A Windows code page by its number, whichever it is: the console's, for one,
+// is 437 on US English Windows. The core names three: the system's ANSI code
+// page (number 0), in which vek.ini, the host's shared memory and a dropped
+// name's 8-bit list are written; Shift_JIS, in which a request goes out
+// wherever it holds the request exactly, and a file that has no mark and is
+// not UTF-8 is read; and UTF-8, for any other request and for the text of a
+// file or vek.ini whose mark or bytes say UTF-8.
+struct CodePage {
+    std::uint32_t number;
+    static const CodePage Ansi, ShiftJis, Utf8;
+    friend constexpr bool operator==(CodePage, CodePage) = default;
+};
+inline constexpr CodePage CodePage::Ansi{0};
+inline constexpr CodePage CodePage::ShiftJis{932};
+inline constexpr CodePage CodePage::Utf8{65001};
 
 // A file opened for sequential reading.
 class InputFile {
@@ -97,11 +108,16 @@ public:
     // all there or the old file is left as it was. Throws RuntimeFailure.
     virtual void ReplaceFileContent(std::u16string_view path, std::string_view bytes) = 0;
 
-    // Appends the text the bytes stand for in code page cp.
+    // Appends the text the bytes stand for in code page cp, as Windows reads
+    // them: bytes that are no character become U+FFFD in UTF-8; in Shift_JIS
+    // a lead byte takes the byte after it, whatever that is but NUL, and a
+    // pair or a lone lead byte the code page does not define becomes U+30FB.
     virtual void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const = 0;
 
-    // Appends the bytes of text in code page cp; characters the code page
-    // lacks become '?', and lossy (when given) tells whether that happened.
+    // Appends the bytes of text in code page cp; a character the code page
+    // lacks, or holds only as a look-alike, becomes '?', and lossy (when
+    // given) tells whether that happened. UTF-8 writes a lone surrogate, the
+    // one unit it cannot hold, as U+FFFD, and never reports a loss.
     virtual void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
                                bool* lossy) const = 0;
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "request/Encoding.h"
 #include "request/Request.h"
+#include "text/Encodings.h"
 #include "text/Failure.h"
 #include "text/Text.h"
 

@@ -17,11 +17,12 @@ namespace vek {
 inline constexpr std::size_t kFileReadBlock = 256 * 1024;
 
 // Builds the notification for a command text beginning with "FILE". The
-// selected lines are decoded from Shift_JIS one by one, each followed by the
-// two characters backslash and n; a missing file gives the not-found
-// reference. Throws RuntimeFailure, with "FILE" in front of its report, for a
-// command text without a name part, a start or end that does not convert, a
-// file that cannot be read, or more lines than a signed 32-bit count can hold.
+// selected lines are decoded one by one in the file's encoding (see
+// EncodingDetector), each followed by the two characters backslash and n; a
+// missing file gives the not-found reference. Throws RuntimeFailure, with
+// "FILE" in front of its report, for a command text without a name part, a
+// start or end that does not convert, a file that cannot be read, or more
+// lines than a signed 32-bit count can hold.
 std::u16string BuildFileRequest(Platform& platform, std::u16string_view commandText);
 
 }  // namespace vek

@@ -5,11 +5,40 @@
 namespace vek {
 namespace {
 
+// Characters encoded at a time: a request that Shift_JIS cannot hold is
+// found out at its first such character, not after encoding all of it.
+constexpr std::size_t kEncodeChunk = 64 * 1024;
+
 std::u16string OwnWindowLine(Hwnd own) {
     return u"\r\nHWnd:" + PaddedNumber(own);
 }
 
 }  // namespace
+
+std::u16string CharsetLine(CodePage cp) {
+    return u"\r\nCharset: " + std::u16string(cp == CodePage::Utf8 ? u"UTF-8" : u"Shift_JIS");
+}
+
+std::string EncodeRequest(const Platform& platform, std::u16string& request) {
+    std::string bytes;
+    const std::u16string_view text = request;
+    for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
+        bool lossy = false;
+        // A surrogate pair cut by the chunk is lossy either way: Shift_JIS
+        // holds no character beyond the first plane.
+        platform.AppendEncoded(CodePage::ShiftJis, text.substr(at, kEncodeChunk), bytes, &lossy);
+        if (!lossy) continue;
+        bytes = {};
+        if (const std::u16string built = CharsetLine(CodePage::ShiftJis);
+            request.ends_with(built)) {
+            request.replace(request.size() - built.size(), built.size(),
+                            CharsetLine(CodePage::Utf8));
+        }
+        platform.AppendEncoded(CodePage::Utf8, request, bytes, nullptr);
+        break;
+    }
+    return bytes;
+}
 
 std::u16string CommandArgument(std::u16string_view commandText) {
     return Mid(commandText, 6);
@@ -24,12 +53,12 @@ std::u16string Reference(int k, std::u16string_view value) {
 }
 
 std::u16string NotificationTail(Hwnd own) {
-    return OwnWindowLine(own) + u"\r\nSecurityLevel: local" + std::u16string(kShiftJisCharsetLine);
+    return OwnWindowLine(own) + u"\r\nSecurityLevel: local" + CharsetLine(CodePage::ShiftJis);
 }
 
 std::u16string BuildSendRequest(std::u16string_view commandText, Hwnd own) {
     return u"SEND SSTP/1.0\r\nSender: VEK\r\nScript: " + Trim(CommandArgument(commandText)) +
-           OwnWindowLine(own) + std::u16string(kShiftJisCharsetLine);
+           OwnWindowLine(own) + CharsetLine(CodePage::ShiftJis);
 }
 
 std::u16string BuildEventRequest(std::u16string_view commandText, Hwnd own) {

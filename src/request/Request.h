@@ -1,6 +1,7 @@
 #pragma once
-// The SSTP/1.0 request texts. Lines are joined by CR LF; the last line,
-// "Charset: Shift_JIS", has no line end.
+// The SSTP/1.0 request texts and their bytes. Lines are joined by CR LF; the
+// last line, "Charset: " and the encoding of the request's bytes, has no line
+// end.
 
 #include <string>
 #include <string_view>
@@ -9,9 +10,17 @@
 
 namespace vek {
 
-// The closing line of every request as it is built, CR LF first. A request
-// Shift_JIS cannot hold goes out with it rewritten (see EncodeRequest).
-inline constexpr std::u16string_view kShiftJisCharsetLine = u"\r\nCharset: Shift_JIS";
+// The closing line of a request whose bytes are in code page cp, CR LF first:
+// "Charset: UTF-8" for CodePage::Utf8, else "Charset: Shift_JIS". Every
+// request is built with the Shift_JIS one.
+std::u16string CharsetLine(CodePage cp);
+
+// The bytes of a request as it goes out. A request that Shift_JIS holds
+// exactly (no character missing, none mapped to a look-alike) goes out in
+// Shift_JIS, as its closing Charset line says. Any other goes out in UTF-8,
+// and that line is rewritten to the UTF-8 one in request itself, so that
+// whatever shows the request shows it as it goes out.
+std::string EncodeRequest(const Platform& platform, std::u16string& request);
 
 // The argument of DROP, INIT, FILE and SEND: the command text from its 6th
 // character on; the 5th is skipped whatever it is ("#" or a space).
@@ -27,7 +36,7 @@ std::u16string BuildEventRequest(std::u16string_view commandText, Hwnd own);
 
 // The pieces of every notification: the opening lines up to "Event: " and the
 // event's name; one reference line, CR LF first; and the closing lines, from
-// the CR LF before the own-window line ("HWnd: 1234") to "Charset: Shift_JIS".
+// the CR LF before the own-window line ("HWnd: 1234") to the Charset line.
 std::u16string NotificationHead(std::u16string_view event);
 std::u16string Reference(int k, std::u16string_view value);
 std::u16string NotificationTail(Hwnd own);

@@ -28,10 +28,10 @@ struct MemoryInput : InputFile {
     std::size_t limit, at = 0;
 };
 
-// Converts all of in, appending to out; a sequence that does not convert becomes standIn, and
-// the conversion goes on a unit of in later. Returns whether that happened.
+// Appends in converted to out, and returns whether a sequence did not convert: each becomes standIn
+// and takes a unit, or in code page 932, as in Windows, a lead byte and the next byte but NUL.
 bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view standIn,
-             std::size_t unit) {
+             std::size_t unit, bool shiftJis = false) {
     bool lossy = false;
     char* next = const_cast<char*>(in.data());
     std::size_t left = in.size();
@@ -44,7 +44,10 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
         if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
             out += standIn;
-            const std::size_t skip = std::min(left, unit);
+            const auto lead = static_cast<unsigned char>(*next);
+            const bool pair = shiftJis && left >= 2 && next[1] != '\0' &&
+                              ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC));
+            const std::size_t skip = std::min(left, pair ? 2 : unit);
             next += skip;
             left -= skip;
             lossy = true;
@@ -80,7 +83,7 @@ std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
 }
 
 iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
-    const unsigned number = cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp);
+    const unsigned number = Number(cp);
     auto& converter = converters_[{number, decode}];
     if (!converter) {
         const char* utf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
@@ -93,28 +96,28 @@ iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
 
 void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
     std::string units;
-    // An invalid byte becomes the katakana middle dot, as Windows' code page 932 has it, and U+FFFD
-    // in UTF-8; what code page 1252 puts there, the core never reads.
+    // A byte that is no character becomes U+FFFD in UTF-8 and the katakana middle dot in code page
+    // 932, as Windows has them; what code page 1252 puts there, the core never reads.
+    const bool utf8 = Number(cp) == 65001;
     Convert(Converter(cp, true), bytes, units,
-            {reinterpret_cast<const char*>(cp == CodePage::Utf8 ? u"\uFFFD" : u"\u30FB"), 2}, 1);
+            {reinterpret_cast<const char*>(utf8 ? u"\uFFFD" : u"\u30FB"), 2}, 1, Number(cp) == 932);
     out.append(reinterpret_cast<const char16_t*>(units.data()), units.size() / 2);
 }
 
 const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
     // The same for every instance; found once, as it takes some 100,000 conversions.
     static std::map<unsigned, std::vector<bool>> byCodePage;
-    auto& lookAlikes = byCodePage[cp == CodePage::Ansi ? ansiCodePage_ : static_cast<unsigned>(cp)];
+    auto& lookAlikes = byCodePage[Number(cp)];
     if (!lookAlikes.empty()) return lookAlikes;
     lookAlikes.resize(0x10000);
     for (char32_t c = 0; c < 0x10000; ++c) {
         const char16_t unit = static_cast<char16_t>(c);
+        const std::string_view in(reinterpret_cast<const char*>(&unit), 2);
         std::string bytes, back;
-        if ((c >= 0xD800 && c < 0xE000) ||
-            Convert(Converter(cp, false), {reinterpret_cast<const char*>(&unit), 2}, bytes, "", 2)) {
+        if ((c >= 0xD800 && c < 0xE000) || Convert(Converter(cp, false), in, bytes, "", 2))
             continue;
-        }
         Convert(Converter(cp, true), bytes, back, "", 1);
-        lookAlikes[c] = back != std::string_view(reinterpret_cast<const char*>(&unit), 2);
+        lookAlikes[c] = back != in;
     }
     return lookAlikes;
 }
@@ -123,8 +126,9 @@ void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::str
                                  bool* lossy) const {
     // iconv maps some characters to another's bytes (U+301C to U+FF5E's in CP932); Windows, told
     // not to, treats them as lacking.
+    const bool utf8 = Number(cp) == 65001;
     std::u16string exact;
-    if (cp != CodePage::Utf8 && !(cp == CodePage::Ansi && ansiCodePage_ == 65001)) {
+    if (!utf8) {
         const std::vector<bool>& lookAlikes = LookAlikes(cp);
         for (std::size_t i = 0; i < text.size(); ++i) {
             if (!lookAlikes[text[i]]) continue;
@@ -133,10 +137,11 @@ void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::str
         }
         if (!exact.empty()) text = exact;
     }
-    // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'.
+    // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'. UTF-8 lacks only a
+    // lone surrogate, which Windows writes as U+FFFD, with no flag that tells it did.
     const std::string_view units(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    const bool lost = Convert(Converter(cp, false), units, out, "?", 2);
-    if (lossy != nullptr) *lossy = lost;
+    const bool lost = Convert(Converter(cp, false), units, out, utf8 ? "\xEF\xBF\xBD" : "?", 2);
+    if (lossy != nullptr) *lossy = lost && !utf8;
 }
 
 }  // namespace vek

@@ -1,6 +1,7 @@
 #pragma once
 // The test double of the platform: files live in memory, messages and drops are recorded, and
-// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes.
+// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes; where Windows
+// converts otherwise and the core depends on it, the double does as Windows does.
 
 #include <iconv.h>
 
@@ -19,7 +20,7 @@ namespace vek {
 struct FakeFile {
     std::string bytes;
     std::uint64_t crs = 0;  // CRs after the bytes, made up as read: 2^31 lines need no memory
-    bool locked = false;  // opening it fails, as for a file another process holds
+    bool locked = false;    // opening it fails, as for a file another process holds
 };
 
 class FakePlatform : public Platform {
@@ -31,8 +32,8 @@ public:
     std::u16string commandLine = u"vek.exe";
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
-    std::set<std::string, std::less<>> refusedHostMemory;     // exists, may not be read
-    std::set<Hwnd> windows = {77};                            // the handles that name windows
+    std::set<std::string, std::less<>> refusedHostMemory;         // exists, may not be read
+    std::set<Hwnd> windows = {77};                                // the handles that name windows
     std::size_t readBlockLimit = 0;  // when not 0, Read returns at most this many bytes
     bool failWrites = false;         // ReplaceFileContent fails and leaves the file as it was
     ErrorStream errorStream = ErrorStream::None;
@@ -56,7 +57,8 @@ public:
     bool FileExists(std::u16string_view path) const override { return files_.contains(Key(path)); }
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override {
-        if (failWrites) throw RuntimeFailure(FailureKind::FileError, u"Could not write " + Quoted(path));
+        if (failWrites)
+            throw RuntimeFailure(FailureKind::FileError, u"Could not write " + Quoted(path));
         AddFile(path, std::string(bytes));
     }
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
@@ -91,6 +93,7 @@ public:
 
 private:
     std::u16string Key(std::u16string_view path) const;
+    unsigned Number(CodePage cp) const { return cp == CodePage::Ansi ? ansiCodePage_ : cp.number; }
     iconv_t Converter(CodePage cp, bool decode) const;
     // The characters of the first plane whose round trip gives another one.
     const std::vector<bool>& LookAlikes(CodePage cp) const;

@@ -144,7 +144,7 @@ bool Win32Platform::WriteError(std::u16string_view text) {
     // Windows' own readers of a program's output (cmd's type and for /f,
     // PowerShell's redirections, .NET's Process) decode it in the code page
     // of the console they run in. A character that code page lacks becomes '?'.
-    return WriteAll(err, Encode(static_cast<CodePage>(CallersCodePage()), text));
+    return WriteAll(err, Encode(CodePage{CallersCodePage()}, text));
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {

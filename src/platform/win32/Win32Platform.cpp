@@ -16,7 +16,7 @@ namespace vek::win32 {
 namespace {
 
 UINT WindowsCodePage(CodePage cp) {
-    return cp == CodePage::Ansi ? GetACP() : static_cast<UINT>(cp);
+    return cp == CodePage::Ansi ? GetACP() : cp.number;
 }
 
 // Code pages for which WideCharToMultiByte takes neither flags nor a default character.

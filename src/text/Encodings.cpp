@@ -1,60 +1,28 @@
-#include "request/Encoding.h"
+#include "text/Encodings.h"
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
-#include "request/Request.h"
 #include "text/Text.h"
 
 namespace vek {
-namespace {
 
-constexpr std::u16string_view kUtf8CharsetLine = u"\r\nCharset: UTF-8";
-
-// Characters encoded at a time: a request that Shift_JIS cannot hold is
-// found out at its first such character, not after encoding all of it.
-constexpr std::size_t kEncodeChunk = 64 * 1024;
-
-}  // namespace
-
-std::string EncodeRequest(const Platform& platform, std::u16string& request) {
-    std::string bytes;
-    const std::u16string_view text = request;
-    for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
-        bool lossy = false;
-        // A surrogate pair cut by the chunk is lossy either way: Shift_JIS
-        // holds no character beyond the first plane.
-        platform.AppendEncoded(CodePage::ShiftJis, text.substr(at, kEncodeChunk), bytes, &lossy);
-        if (!lossy) continue;
-        bytes = {};
-        if (request.ends_with(kShiftJisCharsetLine)) {
-            request.replace(request.size() - kShiftJisCharsetLine.size(),
-                            kShiftJisCharsetLine.size(), kUtf8CharsetLine);
-        }
-        platform.AppendEncoded(CodePage::Utf8, request, bytes, nullptr);
-        break;
-    }
-    return bytes;
+ByteOrderMark FindByteOrderMark(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) return {FileEncoding::Utf16Le, 2};
+    if (bytes.starts_with("\xFE\xFF")) return {FileEncoding::Utf16Be, 2};
+    if (bytes.starts_with("\xEF\xBB\xBF")) return {FileEncoding::Utf8, 3};
+    return {};
 }
 
 bool EncodingDetector::Feed(std::string_view bytes) {
-    if (markSize_ != 0 || (invalid_ && headSize_ >= 2)) return true;
+    if (mark_.size != 0 || (invalid_ && headSize_ >= 2)) return true;
     const std::size_t take = std::min(bytes.size(), sizeof head_ - headSize_);
     std::memcpy(head_ + headSize_, bytes.data(), take);
     headSize_ += take;
-    const std::string_view head(head_, headSize_);
-    if (head.starts_with("\xFF\xFE")) {
-        marked_ = FileEncoding::Utf16Le;
-        markSize_ = 2;
-    } else if (head.starts_with("\xFE\xFF")) {
-        marked_ = FileEncoding::Utf16Be;
-        markSize_ = 2;
-    } else if (head.starts_with("\xEF\xBB\xBF")) {
-        marked_ = FileEncoding::Utf8;
-        markSize_ = 3;
-    }
-    if (markSize_ != 0) return true;
+    mark_ = FindByteOrderMark({head_, headSize_});
+    if (mark_.size != 0) return true;
     // Invalid UTF-8 decides, once the first two bytes show no UTF-16 mark
     // (both of whose bytes are invalid UTF-8).
     return (invalid_ || !Validate(bytes)) && headSize_ >= 2;
@@ -104,7 +72,7 @@ bool EncodingDetector::Validate(std::string_view bytes) {
 }
 
 FileEncoding EncodingDetector::Encoding() const {
-    if (markSize_ != 0) return marked_;
+    if (mark_.size != 0) return mark_.encoding;
     // A sequence cut off by the end of the file is not UTF-8 either.
     return !invalid_ && need_ == 0 && multiByte_ ? FileEncoding::Utf8 : FileEncoding::ShiftJis;
 }
