@@ -34,11 +34,11 @@
 #include <string>
 #include <vector>
 
-#include "text/Failure.h"
 #include "FakePlatform.h"
 #include "request/FileRequest.h"
 #include "request/Request.h"
 #include "text/Encodings.h"
+#include "text/Failure.h"
 #include "text/Text.h"
 
 extern char** environ;
@@ -84,7 +84,7 @@ private:
             }
         }
         std::uint64_t Size() const override {
-            struct stat info{};
+            struct stat info {};
             return fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
         }
 
@@ -299,20 +299,26 @@ void MeasureTime(const char* label, const std::string& name,
 // symbols, in lines from one word to several clauses.
 std::vector<std::u16string> JapaneseLines(int count) {
     const std::vector<std::u16string> nouns = {
-        u"私", u"彼女", u"先生", u"猫", u"犬", u"電車", u"会社", u"学校", u"天気", u"東京", u"京都",
-        u"大阪", u"富士山", u"桜", u"紅葉", u"雨", u"雪", u"海", u"空", u"音楽", u"映画", u"小説",
-        u"新聞", u"料理", u"寿司", u"饂飩", u"蕎麦", u"檸檬", u"蜜柑", u"薔薇", u"麒麟", u"鰻",
-        u"蝋燭", u"椅子", u"机", u"窓", u"鞄", u"傘", u"鍵", u"靴", u"眼鏡", u"携帯電話", u"パソコン",
-        u"コーヒー", u"テレビ", u"ニュース", u"メール", u"ファイル", u"データ", u"サーバー", u"ﾃﾞｰﾀ",
-        u"ｱﾌﾟﾘ", u"ﾒﾆｭｰ", u"Windows", u"USB", u"ＰＤＦ", u"ＯＫ", u"髙橋さん", u"山田さん", u"①",
-        u"②", u"㈱", u"～", u"約束", u"予定", u"会議", u"資料", u"報告書", u"締切", u"鬱陶しい雨",
-        u"噂", u"嘘", u"躊躇", u"顎", u"瓦礫", u"醤油", u"胡椒", u"煎餅", u"団子"};
-    const std::vector<std::u16string> particles = {u"は", u"が", u"を", u"に", u"で", u"と",
+        u"私",       u"彼女",     u"先生",     u"猫",       u"犬",      u"電車",     u"会社",
+        u"学校",     u"天気",     u"東京",     u"京都",     u"大阪",    u"富士山",   u"桜",
+        u"紅葉",     u"雨",       u"雪",       u"海",       u"空",      u"音楽",     u"映画",
+        u"小説",     u"新聞",     u"料理",     u"寿司",     u"饂飩",    u"蕎麦",     u"檸檬",
+        u"蜜柑",     u"薔薇",     u"麒麟",     u"鰻",       u"蝋燭",    u"椅子",     u"机",
+        u"窓",       u"鞄",       u"傘",       u"鍵",       u"靴",      u"眼鏡",     u"携帯電話",
+        u"パソコン", u"コーヒー", u"テレビ",   u"ニュース", u"メール",  u"ファイル", u"データ",
+        u"サーバー", u"ﾃﾞｰﾀ",     u"ｱﾌﾟﾘ",     u"ﾒﾆｭｰ",     u"Windows", u"USB",      u"ＰＤＦ",
+        u"ＯＫ",     u"髙橋さん", u"山田さん", u"①",        u"②",       u"㈱",       u"～",
+        u"約束",     u"予定",     u"会議",     u"資料",     u"報告書",  u"締切",     u"鬱陶しい雨",
+        u"噂",       u"嘘",       u"躊躇",     u"顎",       u"瓦礫",    u"醤油",     u"胡椒",
+        u"煎餅",     u"団子"};
+    const std::vector<std::u16string> particles = {u"は", u"が", u"を", u"に",   u"で",   u"と",
                                                    u"の", u"へ", u"も", u"から", u"まで", u"より"};
     const std::vector<std::u16string> verbs = {
-        u"見ました", u"食べる", u"行きます", u"来た", u"読んでいる", u"書いて", u"送りました",
-        u"届いた", u"忘れないで", u"確認してください", u"撫でた", u"呟いた", u"揃えて", u"繋がらない",
-        u"叩いた", u"綺麗だ", u"美しい", u"寒かった", u"楽しみです", u"終わりました", u"ﾀﾞｳﾝﾛｰﾄﾞ"};
+        u"見ました", u"食べる",     u"行きます", u"来た",       u"読んでいる",
+        u"書いて",   u"送りました", u"届いた",   u"忘れないで", u"確認してください",
+        u"撫でた",   u"呟いた",     u"揃えて",   u"繋がらない", u"叩いた",
+        u"綺麗だ",   u"美しい",     u"寒かった", u"楽しみです", u"終わりました",
+        u"ﾀﾞｳﾝﾛｰﾄﾞ"};
     const std::vector<std::u16string> ends = {u"。", u"！", u"？", u"…", u"", u"、", u"」", u"．"};
     std::vector<std::u16string> lines;
     std::uint32_t seed = 8128;
@@ -350,7 +356,8 @@ void MeasureFalsePositives(const Platform& platform, std::FILE* out) {
         const std::string bytes = platform.Encode(CodePage::ShiftJis, text[i]);
         if (utf8(bytes)) {
             ++lines;
-            std::fprintf(out, "  taken for UTF-8: '%s'\n", platform.Encode(CodePage::Utf8, text[i]).c_str());
+            std::fprintf(out, "  taken for UTF-8: '%s'\n",
+                         platform.Encode(CodePage::Utf8, text[i]).c_str());
         }
         file += bytes + "\r\n";
         if (i % kPerFile == kPerFile - 1) {
@@ -380,7 +387,8 @@ int Main(int argc, char** argv) {
         const std::u16string text = codec.Decode(CodePage::ShiftJis, shiftJis);
         Write(utf8Name, codec.Encode(CodePage::Utf8, text));
         std::string utf16 = "\xFF\xFE";
-        for (const char16_t c : text) utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        for (const char16_t c : text)
+            utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
         Write(utf16Name, utf16);
     });
     const std::size_t fileSize = fs::file_size(kFileName);
@@ -393,16 +401,21 @@ int Main(int argc, char** argv) {
     MeasureMemory("Shift_JIS", kFileName, sj);
     MeasureMemory("UTF-8 (no mark)", utf8Name, u8);
     MeasureMemory("UTF-16 LE", utf16Name, u16);
-    MeasureTime("Shift_JIS", kFileName, [](const Platform& p, const std::string& b) {
-        return p.Decode(CodePage::ShiftJis, b);
-    }, sj);
-    MeasureTime("UTF-8 (no mark)", utf8Name, [](const Platform& p, const std::string& b) {
-        return p.Decode(CodePage::Utf8, b);
-    }, u8);
+    MeasureTime(
+        "Shift_JIS", kFileName,
+        [](const Platform& p, const std::string& b) { return p.Decode(CodePage::ShiftJis, b); },
+        sj);
+    MeasureTime(
+        "UTF-8 (no mark)", utf8Name,
+        [](const Platform& p, const std::string& b) { return p.Decode(CodePage::Utf8, b); }, u8);
     // UTF-16 needs no decoding: the round trip's is a copy.
-    MeasureTime("UTF-16 LE", utf16Name, [](const Platform&, const std::string& b) {
-        return std::u16string(reinterpret_cast<const char16_t*>(b.data() + 2), (b.size() - 2) / 2);
-    }, u16);
+    MeasureTime(
+        "UTF-16 LE", utf16Name,
+        [](const Platform&, const std::string& b) {
+            return std::u16string(reinterpret_cast<const char16_t*>(b.data() + 2),
+                                  (b.size() - 2) / 2);
+        },
+        u16);
     fs::remove(utf8Name);
     fs::remove(utf16Name);
 
@@ -417,8 +430,9 @@ int Main(int argc, char** argv) {
     MeasureFalsePositives(DiskPlatform(), stdout);
 
     const bool met = sj.met && u8.met && u16.met;
-    std::printf("\ngoals (build <= 1.2x round trip, full range <= 4x file, default range < 16 MB): %s\n",
-                met ? "met" : "MISSED");
+    std::printf(
+        "\ngoals (build <= 1.2x round trip, full range <= 4x file, default range < 16 MB): %s\n",
+        met ? "met" : "MISSED");
     // One line for scripts that gather the figures (bench/run.sh table).
     std::printf(
         "FIGURES build_ratio=%.3f send_ratio=%.3f full_memory_ratio=%.3f "

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto byte = [&] { return static_cast<std::uint8_t>(input.empty() ? 0 : take(1)[0]); };
     const std::uint8_t mode = byte();
     FakePlatform fake(mode % 3 == 0 ? 932 : mode % 3 == 1 ? 1252 : 65001);
-    if (const std::string_view ini = take(byte()); (mode & 4) != 0) fake.AddFile(u"vek.ini", std::string(ini));
+    if (const std::string_view ini = take(byte()); (mode & 4) != 0)
+        fake.AddFile(u"vek.ini", std::string(ini));
     if (const std::string_view memory = take(byte() * 4u); !memory.empty()) {
         HostSnapshot& snapshot = fake.hostMemory[(mode & 8) != 0 ? "enbryo" : "Sakura"];
         std::memcpy(snapshot.data(), memory.data(), memory.size());
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(fake.sent.size() + fake.messages.size() + fake.drops.size() <= 1, "one delivery at most");
     for (const auto& [target, marker, bytes] : fake.sent)
         Check(marker == 9801 && IsLiveTarget(fake, target), "a request, to a window");
-    for (const auto& [target, block] : fake.drops) Check(IsLiveTarget(fake, target), "a drop, to a window");
+    for (const auto& [target, block] : fake.drops)
+        Check(IsLiveTarget(fake, target), "a drop, to a window");
     Check(fake.messages.empty() || form.TargetHwnd == kShowInsteadOfSend, "a box only for -1");
     if (outcome == Outcome::ShowBalloon) {  // which text it plays is the unit tests' to check
         const auto bound = (static_cast<std::int64_t>(form.BlnText.size()) + 82) * 4;

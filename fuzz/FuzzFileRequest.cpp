@@ -34,16 +34,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string request;
     try {
         request = BuildFileRequest(fake, command);
-    } catch (const RuntimeFailure& failure) {  // a range fails only as a type mismatch or an overflow
-        if (failure.Kind() == FailureKind::TypeMismatch || failure.Kind() == FailureKind::Overflow) return 0;
+    } catch (
+        const RuntimeFailure& failure) {  // a range fails only as a type mismatch or an overflow
+        if (failure.Kind() == FailureKind::TypeMismatch || failure.Kind() == FailureKind::Overflow)
+            return 0;
         std::abort();
     }
     if (!request.starts_with(u"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead\r\n") ||
         !request.ends_with(u"\r\nSecurityLevel: local\r\nCharset: Shift_JIS")) {
         std::abort();
     }
-    // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF is inside a line, and a
-    // last line without an end counts too. A UTF-8 mark is no line; after a UTF-16 mark lines are
+    // Lines as line input counts them: each CR (or CR LF) ends one, a lone LF is inside a line, and
+    // a last line without an end counts too. A UTF-8 mark is no line; after a UTF-16 mark lines are
     // counted in units, an odd last byte one more.
     const auto count = [](auto text) -> std::int64_t {
         return std::count(text.begin(), text.end(), '\r') +
@@ -55,13 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 2; utf16 && i < input.size(); i += 2) {
         const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(input[at]); };
         units += i + 1 == input.size() ? u'\uFFFD'
-                 : big ? char16_t(byte(i) << 8 | byte(i + 1)) : char16_t(byte(i + 1) << 8 | byte(i));
+                 : big                 ? char16_t(byte(i) << 8 | byte(i + 1))
+                                       : char16_t(byte(i + 1) << 8 | byte(i));
     }
-    const std::int64_t lines = utf16 ? count(std::u16string_view(units))
-                                     : count(input.substr(input.starts_with("\xEF\xBB\xBF") ? 3 : 0));
+    const std::int64_t lines = utf16
+                                   ? count(std::u16string_view(units))
+                                   : count(input.substr(input.starts_with("\xEF\xBB\xBF") ? 3 : 0));
     // When the name before the first "/" is still a.txt, Reference4 counts every line.
     if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
-        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") == std::u16string::npos) {
+        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") ==
+            std::u16string::npos) {
         std::abort();
     }
     // In Shift_JIS, or in UTF-8 with the Charset line saying so; either reads back as the request,

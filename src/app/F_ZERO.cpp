@@ -39,8 +39,7 @@ std::u16string QuotedRequest(std::u16string_view request) {
     if (IsHighSurrogate(request[cut - 1])) --cut;  // never half a character
     const auto pairs = std::count_if(request.begin(), request.end(), IsLowSurrogate);
     return std::u16string(request.substr(0, cut)) + u"... (" +
-           PlainNumber(static_cast<std::int64_t>(request.size()) - pairs) +
-           u" characters in all)";
+           PlainNumber(static_cast<std::int64_t>(request.size()) - pairs) + u" characters in all)";
 }
 
 }  // namespace

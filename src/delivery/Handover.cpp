@@ -22,7 +22,8 @@ std::u16string HostWindow(Hwnd target) {
 }
 
 std::u16string NotTakenBy(std::u16string_view what, Hwnd target, std::u16string_view error) {
-    std::u16string report = std::u16string(what) + u" was not taken by window " + PlainNumber(target);
+    std::u16string report =
+        std::u16string(what) + u" was not taken by window " + PlainNumber(target);
     if (!error.empty()) report += u": " + std::u16string(error);
     return report;
 }
@@ -70,8 +71,9 @@ void RequireDropTaken(const Delivery& delivery, Hwnd target) {
             Fail(host + u" closed before it took the file drop");
         case Handed::HungBefore:
         case Handed::HungWhileHandling:
-            Fail(host + u" is not responding: the file drop was not handed over; drop the file "
-                        u"again once the host responds");
+            Fail(host +
+                 u" is not responding: the file drop was not handed over; drop the file "
+                 u"again once the host responds");
         case Handed::Failed:
             Fail(NotTakenBy(u"the file drop", target, delivery.error));
         case Handed::LostTrack:

@@ -87,8 +87,9 @@ std::pair<UINT, std::string> Charset(std::string_view bytes) {
     const std::string_view name = rest.substr(0, rest.find('\r'));
     if (name == "UTF-8") return {CP_UTF8, "UTF-8"};
     if (name == "Shift_JIS") return {932, "Shift_JIS"};
-    return {932, (line == std::string_view::npos ? "no Charset line" : "Charset " + std::string(name)) +
-                     ", read as Shift_JIS"};
+    return {932,
+            (line == std::string_view::npos ? "no Charset line" : "Charset " + std::string(name)) +
+                ", read as Shift_JIS"};
 }
 
 void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {

@@ -21,8 +21,8 @@ bool IsSomeoneElsesConsole(HANDLE handle) {
         const wchar_t* text;
     };
     using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<NtQueryObjectFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    const auto query = reinterpret_cast<NtQueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
     constexpr int kObjectNameInformation = 1;
     alignas(CountedText) unsigned char buffer[1024];
     ULONG got = 0;
@@ -33,8 +33,8 @@ bool IsSomeoneElsesConsole(HANDLE handle) {
         return true;
     }
     const auto& name = *reinterpret_cast<const CountedText*>(buffer);
-    return name.text != nullptr &&
-           std::wstring_view(name.text, name.length / sizeof(wchar_t)).starts_with(L"\\Device\\ConDrv");
+    return name.text != nullptr && std::wstring_view(name.text, name.length / sizeof(wchar_t))
+                                       .starts_with(L"\\Device\\ConDrv");
 }
 
 // The output code page of the console the caller runs in: this program's, or
@@ -92,9 +92,9 @@ bool ReportToEventLog(std::u16string_view text) {
 void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
     // In front of every window: vek.exe may have been started by a program in
     // the background, whose windows the system keeps from the foreground.
-    MessageBoxW(nullptr, Wide(text).c_str(), L"VEK",
-                MB_OK | MB_SETFOREGROUND | MB_TOPMOST |
-                    (kind == MessageKind::Failure ? MB_ICONERROR : 0));
+    MessageBoxW(
+        nullptr, Wide(text).c_str(), L"VEK",
+        MB_OK | MB_SETFOREGROUND | MB_TOPMOST | (kind == MessageKind::Failure ? MB_ICONERROR : 0));
 }
 
 bool Win32Platform::CanShowWindows() const {

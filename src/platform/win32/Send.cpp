@@ -163,8 +163,8 @@ Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::str
         DWORD_PTR answer = 0;
         return static_cast<BOOL>(
             SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own),
-                                reinterpret_cast<LPARAM>(&record),
-                                SMTO_NORMAL | SMTO_ERRORONEXIT, INFINITE, &answer) != 0);
+                                reinterpret_cast<LPARAM>(&record), SMTO_NORMAL | SMTO_ERRORONEXIT,
+                                INFINITE, &answer) != 0);
     });
     DWORD error = 0;
     switch (CallWatched(call, window, error)) {

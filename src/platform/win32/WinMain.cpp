@@ -35,9 +35,9 @@ void ConsumeHiddenStart(HINSTANCE instance) {
         default:
             return;  // a state that shows a window does no harm, and must not flash one
     }
-    const HWND eater = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
-                                       WS_POPUP, -32000, -32000, 0, 0, nullptr, nullptr,
-                                       instance, nullptr);
+    const HWND eater =
+        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"", WS_POPUP, -32000,
+                        -32000, 0, 0, nullptr, nullptr, instance, nullptr);
     if (eater == nullptr) return;
     // SW_SHOWDEFAULT takes the starter's state by definition, so the eater is
     // hidden (or minimized) however the system applies its first-call rule.
