@@ -399,7 +399,10 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform fake = WithHost();
     fake.AddFile(u"vek.ini", "77").locked = true;
     EXPECT_EQ(RunCommand(fake, u"OnX").report, u"File error: Could not open '.\\vek.ini'");
-    EXPECT_EQ(RunCommand(fake, u"INIT#5").ini, "5\r\n");  // INIT replaces a file held open
+    // What reads no target is not held up: INIT replaces a file held open.
+    EXPECT_EQ(RunCommand(fake, u"INIT#5").ini, "5\r\n");
+    EXPECT_EQ(RunCommand(fake, u"/?").balloon, kUsage);
+    EXPECT_TRUE(RunCommand(fake, u"TestPoint").testWindow);
     fake.failWrites = true;
     EXPECT_EQ(RunCommand(fake, u"INIT#9").report, u"File error: Could not write 'vek.ini'");
     EXPECT_EQ(RunCommand(WithHost(1252), u"INIT#４２日").report,

@@ -99,6 +99,8 @@ TEST_P(EndToEnd, AFailureWithNoStandardErrorShowsInABoxAlsoWhenStartedHidden) {
     EXPECT_EQ(run.boxes[0].caption, L"VEK");
     EXPECT_TRUE(run.boxes[0].topmost || kUnderWine);  // Wine ignores MB_TOPMOST
     EXPECT_TRUE(run.boxes[0].text.starts_with(L"The target window handle in vek.ini: Overflow"));
+    Expect(Vek(L"INIT#1234"), 0);  // which INIT, reading no target, repairs
+    EXPECT_EQ(ReadBytes(dir / L"vek.ini"), "1234\r\n");
 }
 
 // vek.exe, which has no console, writes a report in the code page of its caller's console.
