@@ -36,8 +36,8 @@ TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
         EXPECT_EQ(Frames(text, frames.size()), frames) << Utf8(text);  // the rest linger
 }
 
-// The finished text stays up 80 ticks, four seconds; spaces around it do not count, a tab does, a
-// closing wait tag takes its three places, and a closing high surrogate is one character.
+// The text stays 80 ticks (four seconds) after its end, spaces around it aside but not a tab; a
+// closing wait tag takes its three places, a closing high surrogate one, whatever follows it.
 TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     const std::pair<std::u16string_view, std::size_t> cases[] = {
         {u"ab", 82},   {u"ab     ", 82},
@@ -47,13 +47,15 @@ TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
 }
 
-// Twips become the nearest pixel at the window's DPI. The balloon sits in the screen's bottom-left
-// corner, as far from its left edge as from its bottom, and grows up and to the right around its
-// label, by the same margin each way.
-TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
+TEST(LayoutTest, TwipsBecomeTheNearestPixelAtTheWindowsDpi) {
     EXPECT_EQ(TwipsToPixels(500, 96), 33);
     EXPECT_EQ(TwipsToPixels(720, 1), 1);    // a half goes up
     EXPECT_EQ(TwipsToPixels(1440, 0), 96);  // a DPI the system cannot tell counts as 96
+}
+
+// The balloon sits in the screen's bottom-left corner, as far from its left edge as from its
+// bottom, and grows up and to the right around its label, by the same margin each way.
+TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
     const PixelRect small = BalloonRect({.width = 200, .height = 40}, 1080, 144);
     const PixelRect large = BalloonRect({.width = 300, .height = 90}, 1080, 144);
     EXPECT_EQ(small.left, 1080 - (small.top + small.height));

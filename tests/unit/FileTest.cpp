@@ -57,13 +57,11 @@ TEST(FileTest, TheCommandNamesTheFileAndARangeOfLinesOrFailsSayingWhichPartIsWro
     // clang-format on
     for (const auto& [command, references] : cases)
         EXPECT_EQ(ReferencesOf(fake, command), references) << Utf8(command);
-    for (const auto& [command, start] : failures)
-        EXPECT_EQ(ReportOf([&] { BuildFileRequest(fake, command); }).substr(0, start.size()),
-                  start);
+    for (const auto& [command, head] : failures)
+        EXPECT_EQ(ReportOf([&] { BuildFileRequest(fake, command); }).substr(0, head.size()), head);
 }
 
-// Each file is read whole and in blocks that cut its characters, line ends and mark, in any code
-// page.
+// Each file whole and in blocks that cut its characters, line ends and mark, in any code page.
 TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
     // clang-format off
     const std::pair<std::string, std::vector<std::u16string>> files[] = {
