@@ -41,13 +41,11 @@ TEST(FileTest, TheCommandNamesTheFileAndARangeOfLinesOrFailsSayingWhichPartIsWro
         {u"FILE#my-list.txt/-3", {u"my-list.txt", u"0", u"3", u"one\\ntwo\\nthree\\n", u"3"}},
         {u"FILE#my-list.txt/-5-7", {u"my-list.txt", u"0", u"5", u"one\\ntwo\\nthree\\n", u"3"}},
         {u"FILE#max.txt/0-1", {u"max.txt", u"0", u"1", u"\\n\\n", u"2147483647"}},
-        // Any 5th character is skipped; spaces around the name go, but the report of a missing
-        // file keeps them.
+        // Any 5th character is skipped; spaces around a name stay only in the not-found report.
         {u"FILEX  my-list.txt  /2-2", {u"my-list.txt", u"2", u"2", u"three\\n", u"3"}},
-        {u"FILE#  b.txt /3-4", {u"b.txt", u"3", u"4", u"File(  b.txt )NotFound"}},
+        {u"FILE#  my-/3-4", {u"my-", u"3", u"4", u"File(  my-)NotFound"}},
         {u"FILE#", {u"", u"0", u"1024", u"File()NotFound"}}};
-    // What the report begins with; the conversions' own words follow.
-    const std::pair<const char16_t*, std::string_view> failures[] = {
+    const std::pair<const char16_t*, std::string_view> failures[] = {  // how the report begins
         {u"FILE", "FILE: Invalid procedure call or argument: 'FILE' names no file"},
         {u"FILE#a/", "FILE: the start line after the \"/\" in 'FILE#a/': Type mismatch"},
         {u"FILE#a/3e9-1", "FILE: the start line before the \"-\" in 'FILE#a/3e9-1': Overflow"},
@@ -63,22 +61,20 @@ TEST(FileTest, TheCommandNamesTheFileAndARangeOfLinesOrFailsSayingWhichPartIsWro
 
 // Each file whole and in blocks that cut its characters, line ends and mark, in any code page.
 TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
+    const std::size_t longLine = kFileReadBlock * 2 + 3;  // longer than two read blocks
     // clang-format off
     const std::pair<std::string, std::vector<std::u16string>> files[] = {
-        {"", {}}, {"one\rtwo\rthree", {u"one", u"two", u"three"}},
-        {"one\ntwo\nthree\n", {u"one\ntwo\nthree\n"}},
+        {"", {}}, {"one\rtwo\rthree", {u"one", u"two", u"three"}}, {"a\nb\n", {u"a\nb\n"}},
         {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}}, {"\r", {u""}}, {"\n", {u"\n"}},
-        {"a\r\n\nb\r\n", {u"a", u"\nb"}}, {"a\n\rb", {u"a\n", u"b"}},
-        {"\r\r\n\n", {u"", u"", u"\n"}}, {" \ta b \t\r\n", {u" \ta b \t"}},
+        {"a\r\n\nb", {u"a", u"\nb"}}, {"a\n\rb", {u"a\n", u"b"}}, {"\r\r\n\n", {u"", u"", u"\n"}},
+        {" \ta b \t\r\n", {u" \ta b \t"}},
+        {std::string(longLine, 'x') + "\ry", {std::u16string(longLine, 'x'), u"y"}},
         // Shift_JIS: 0x5C trail bytes, NEC and IBM rows, katakana; a lead byte cut off is none.
         {"\x83\x5c\x95\x5c\\\x87\x40\xfb\xfc\r\n\x82\r\xb6\xc0\x81\x60\x81",
          {u"ソ表\\①髙", u"・", u"ｶﾀ\uff5e・"}},
-        {std::string(kFileReadBlock * 2 + 3, 'x') + "\ry",
-         {std::u16string(kFileReadBlock * 2 + 3, 'x'), u"y"}},
         // UTF-8 by its mark or valid throughout; UTF-16 of either order by its mark, which is no
         // part of the first line; U+FFFD for a byte, a lone surrogate, an odd last byte.
-        {"\xEF\xBB\xBF\xC3\xA9\xFF\r\n\n", {u"é\uFFFD", u"\n"}},
-        {"caf\xC3\xA9\r\xF0\x9F\x98\x80", {u"café", u"😀"}},
+        {"\xEF\xBB\xBF\xC3\xA9\xFF", {u"é\uFFFD"}}, {"\xC3\xA9\r\xF0\x9F\x98\x80", {u"é", u"😀"}},
         {Utf16(u"\uFEFFé\r\n\n😀\r\r\n\xDC00\U00010000\U0010FFFF", false),
          {u"é", u"\n😀", u"", u"\uFFFD\U00010000\U0010FFFF"}},
         {Utf16(u"\uFEFF\r\nx\n\r😀", true) + "\x01", {u"", u"x\n", u"😀\uFFFD"}}};
@@ -91,18 +87,17 @@ TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
         fake.readBlockLimit = blockSize;
         SCOPED_TRACE(testing::Message() << blockSize << "-byte reads, code page " << codePage);
         for (const auto& [bytes, lines] : files) {
-            fake.AddFile(u"f.txt", bytes);
+            fake.AddFile(u"f", bytes);
             const std::u16string count = PlainNumber(std::ssize(lines));
             std::u16string all;
             for (const std::u16string& line : lines) all += line + u"\\n";
-            EXPECT_EQ(ReferencesOf(fake, u"FILE#f.txt"),
-                      (References{u"f.txt", u"0", u"1024", all, count}));
+            EXPECT_EQ(ReferencesOf(fake, u"FILE#f"), (References{u"f", u"0", u"1024", all, count}));
             // Each line alone, and past the last none; the lines after the range are counted too.
             for (std::size_t i = 0; i <= lines.size(); ++i) {
-                const std::u16string n = PlainNumber(i),
-                                     line = i < lines.size() ? lines[i] + u"\\n" : u"";
-                EXPECT_EQ(ReferencesOf(fake, u"FILE#f.txt/" + n + u"-" + n),
-                          (References{u"f.txt", n, n, line, count}));
+                const std::u16string n = PlainNumber(i);
+                const std::u16string line = i < lines.size() ? lines[i] + u"\\n" : u"";
+                EXPECT_EQ(ReferencesOf(fake, u"FILE#f/" + n + u"-" + n),
+                          (References{u"f", n, n, line, count}));
             }
         }
     }
