@@ -55,7 +55,7 @@ TEST(TextTest, ValPrefixReadsTheLongestLeadingNumber) {
 TEST(TextTest, ValStrictTakesAWholeNumberWithDigitGroupsAndNothingElse) {
     // clang-format off
     const std::pair<const char16_t*, std::int32_t> cases[] = {
-        {u"12", 12}, {u"  -12  ", -12}, {u"1,024", 1024}, {u"1,0,2,4", 1024}, {u"+1,0e2", 1000},
+        {u"12", 12}, {u"  -12  ", -12}, {u"-1,024", -1024}, {u"1,0,2,4", 1024}, {u"+1,0e2", 1000},
         {u"2.5", 2}, {u"&H1F", 31}, {u"1,", 1}, {u"0,5", 5}};
     // clang-format on
     for (const auto& [text, value] : cases) EXPECT_EQ(ValStrict(text), value) << Utf8(text);
