@@ -18,7 +18,11 @@ inline std::string Utf8(std::u16string_view text) {
 // The report of the RuntimeFailure f throws, or "no failure".
 template <typename F>
 std::string ReportOf(F&& f) {
-    try { f(); } catch (const RuntimeFailure& failure) { return Utf8(failure.Report()); }
+    try {
+        f();
+    } catch (const RuntimeFailure& failure) {
+        return Utf8(failure.Report());
+    }
     return "no failure";
 }
 

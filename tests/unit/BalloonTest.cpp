@@ -4,61 +4,65 @@
 #include "balloon/Layout.h"
 #include "balloon/Player.h"
 
-// clang-format off: the case tables are laid out by hand, several cases to a line.
 namespace vek {
 namespace {
 
-// What the label shows after each tick, up to the tick that ends the run.
-std::vector<std::u16string> Frames(std::u16string_view text) {
+// What the label shows after each tick, up to the tick that ends the run or the most asked for.
+std::vector<std::u16string> Frames(std::u16string_view text, std::size_t most = 100000) {
     std::vector<std::u16string> frames;
     std::u16string shown;
-    std::int32_t pos = 1;
-    std::int32_t wait = 0;
-    while (BlnStep(text, shown, pos, wait) && frames.size() < 100000) frames.push_back(shown);
+    std::int32_t pos = 1, wait = 0;
+    while (frames.size() < most && BlnStep(text, shown, pos, wait)) frames.push_back(shown);
     return frames;
 }
 
 TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
+    // clang-format off
     const std::pair<const char16_t*, std::vector<std::u16string>> cases[] = {
-        {u"ab", {u"a", u"ab", u"ab"}},
-        {u"a\\w5b", {u"a", u"a", u"a", u"a", u"a", u"a", u"a", u"ab"}},
-        {u"a/w2b", {u"a", u"a", u"a", u"a", u"ab"}},
-        {u"a\\wxb", {u"a", u"a", u"ab"}},  // the character after the tag is consumed
-        {u"a\\w-b", {u"a", u"a", u"ab"}}, {u"a/w.b", {u"a", u"a", u"ab"}},
-        {u"a\\nb", {u"a", u"a\r\n", u"a\r\nb"}}, {u"a/nb", {u"a", u"a\r\n", u"a\r\nb"}},
-        {u"a\r\nb", {u"a", u"a\r", u"a\r\n", u"a\r\nb"}},
-        {u"abc\\cd", {u"a", u"ab", u"abc", u"", u"d"}}, {u"x\\ny/cz", {u"x", u"x\r\n", u"x\r\ny", u"", u"z"}},
-        {u"\\W1\\N/C", {u"\\", u"\\W", u"\\W1", u"\\W1\\", u"\\W1\\N", u"\\W1\\N/"}},
-        {u"\\/nx", {u"\\", u"\\\r\n", u"\\\r\nx"}},
-        {u"a\U0001F600b", {u"a", u"a\U0001F600", u"a\U0001F600b", u"a\U0001F600b"}},  // never half a pair
-        {u"\\w\U0001F600x", {u"", u"x"}}, {u"\U00010000\U0010FFFF", {u"\U00010000", u"\U00010000\U0010FFFF"}},
-        {u"\xD800" u"a\xDC00", {u"\xD800", u"\xD800" u"a", u"\xD800" u"a\xDC00"}},
-        {u"a\xD83D", {u"a", u"a\xD83D"}}};
-    for (const auto& [text, frames] : cases) {
-        auto played = Frames(text);
-        played.resize(std::min(played.size(), frames.size()));  // the frames that follow are the wait
-        EXPECT_EQ(played, frames) << Utf8(text);
-    }
+        {u"a/w2b\\w1c", {u"a", u"a", u"a", u"a", u"ab", u"ab", u"ab", u"abc", u"abc"}},
+        {u"a\\wxb", {u"a", u"a", u"ab"}},  // the character after a wait tag goes, digit or not
+        {u"a\\nb/nc", {u"a", u"a\r\n", u"a\r\nb", u"a\r\nb\r\n", u"a\r\nb\r\nc"}},
+        {u"ab\\cc/cd", {u"a", u"ab", u"", u"c", u"", u"d"}}, {u"\\/n", {u"\\", u"\\\r\n"}},
+        {u"\r\nb", {u"\r", u"\r\n", u"\r\nb"}}, {u"\\W/N", {u"\\", u"\\W", u"\\W/", u"\\W/N"}},
+        // A character beyond the first plane is typed, or waited on, whole; a lone half alone.
+        {u"a\U0001F600b", {u"a", u"a\U0001F600", u"a\U0001F600b", u"a\U0001F600b"}},
+        {u"\\w\U0001F600x", {u"", u"x"}}, {u"a\xD83D", {u"a", u"a\xD83D"}},
+        {u"\U00010000\U0010FFFF", {u"\U00010000", u"\U00010000\U0010FFFF"}},
+        {u"\xD800" u"a\xDC00", {u"\xD800", u"\xD800" u"a", u"\xD800" u"a\xDC00"}}};
+    // clang-format on
+    for (const auto& [text, frames] : cases)
+        EXPECT_EQ(Frames(text, frames.size()), frames) << Utf8(text);  // the rest linger
 }
 
-TEST(PlayerTest, TheRunEndsEightyOneTicksAfterTheTrimmedText) {
-    // The tick that finds the position past the trimmed length + 80 ends the run; a wait tag at the
-    // end takes its three places.
-    const std::pair<const char16_t*, std::size_t> cases[] = {
-        {u"ab", 82}, {u"ab     ", 82}, {u"  ab", 82}, {u"ab\t", 83}, {u"", 80}, {u"   ", 80}, {u"a\\w", 81}};
+// The text stays 80 ticks (four seconds) after its end, spaces around it aside but not a tab; a
+// closing wait tag takes its three places, a closing high surrogate one, whatever follows it.
+TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
+    const std::pair<std::u16string_view, std::size_t> cases[] = {
+        {u"ab", 82},   {u"ab     ", 82},
+        {u"  ab", 82}, {u"ab\t", 83},
+        {u"", 80},     {u"   ", 80},
+        {u"a\\w", 81}, {std::u16string_view(u"a\xD83D\xDE00", 2), 82}};
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
 }
 
-TEST(LayoutTest, TwipsBecomePixelsAtTheWindowsDpi) {
-    const std::tuple<int, int, int> cases[] = {
-        {1440, 96, 96}, {120, 96, 8}, {500, 96, 33}, {1900, 96, 127}, {500, 120, 42}, {7, 96, 0}, {8, 96, 1},
-        {720, 1, 1}, {-720, 1, -1}, {-500, 96, -33}, {1440, 0, 96}, {1440, -5, 96}};
-    for (const auto& [twips, dpi, pixels] : cases) EXPECT_EQ(TwipsToPixels(twips, dpi), pixels);
-    // At 1440 DPI a twip is a pixel: the balloon 500 px from the left, its label plus 120 px, 500 px
-    // above the screen's bottom; the test window at 1500, 1500, 180 x 1900.
-    EXPECT_EQ(BalloonRect({200, 40}, 3000, 1440), (PixelRect{500, 2340, 320, 160}));
-    EXPECT_EQ(BalloonTop(60, 3000, 1440), 2440);
-    EXPECT_EQ(TestWindowRect(1440), (PixelRect{1500, 1500, 180, 1900}));
+TEST(LayoutTest, TwipsBecomeTheNearestPixelAtTheWindowsDpi) {
+    EXPECT_EQ(TwipsToPixels(500, 96), 33);
+    EXPECT_EQ(TwipsToPixels(720, 1), 1);    // a half goes up
+    EXPECT_EQ(TwipsToPixels(1440, 0), 96);  // a DPI the system cannot tell counts as 96
+}
+
+// The balloon sits in the screen's bottom-left corner, as far from its left edge as from its
+// bottom, and grows up and to the right around its label, by the same margin each way.
+TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
+    const PixelRect small = BalloonRect({.width = 200, .height = 40}, 1080, 144);
+    const PixelRect large = BalloonRect({.width = 300, .height = 90}, 1080, 144);
+    EXPECT_EQ(small.left, 1080 - (small.top + small.height));
+    EXPECT_GT(small.width, 200);
+    EXPECT_EQ(small.width - 200, small.height - 40);
+    EXPECT_EQ(large, (PixelRect{small.left, small.top - 50, small.width + 100, small.height + 50}));
+    // At twice the DPI, twice the pixels: the balloon keeps its size and place in inches.
+    EXPECT_EQ(BalloonRect({.width = 400, .height = 80}, 2160, 288),
+              (PixelRect{2 * small.left, 2 * small.top, 2 * small.width, 2 * small.height}));
 }
 
 }  // namespace
