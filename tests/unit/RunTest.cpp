@@ -119,11 +119,12 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
         {u"OnX # a ", u"Event: OnX \r\nReference0: a"},
         {u"#x#", u"Event: \r\nReference0: x\r\nReference1: "},
         // Only spaces are trimmed; a reference may hold a line break or a tag.
-        {u"E#\ta\t#日\r\n#\\w5", u"Event: E\r\nReference0: \ta\t\r\nReference1: 日\r\n\r\nReference2: \\w5"},
+        {u"E#\ta\t#日\r\n#\\w5",
+         u"Event: E\r\nReference0: \ta\t\r\nReference1: 日\r\n\r\nReference2: \\w5"},
         // Eight references at most.
-        {u"E#0#1#2#3#4#5#6#7#8", u"Event: E\r\nReference0: 0\r\nReference1: 1\r\nReference2: 2\r\n"
-                                 u"Reference3: 3\r\nReference4: 4\r\nReference5: 5\r\nReference6: 6\r\n"
-                                 u"Reference7: 7"},
+        {u"E#0#1#2#3#4#5#6#7#8",
+         u"Event: E\r\nReference0: 0\r\nReference1: 1\r\nReference2: 2\r\nReference3: 3\r\n"
+         u"Reference4: 4\r\nReference5: 5\r\nReference6: 6\r\nReference7: 7"},
         {u"/? x", u"Event: /? x"},
         {u"send#x", u"Event: send\r\nReference0: x"},
         {u"\"SEND#hi\"", u"Event: \"SEND\r\nReference0: hi\""},
@@ -133,7 +134,8 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
     };
     const std::pair<const char16_t*, const char16_t*> scripts[] = {
         {u"SEND#\\h\\s0hi\\e", u"Script: \\h\\s0hi\\e"}, {u"SEND", u"Script: "},
-        {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"}, {u"SEND#こん", u"Script: こん"},
+        {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"},
+        {u"SEND#こん", u"Script: こん"},
     };
     // clang-format on
     for (const unsigned codePage : {932, 1252}) {
@@ -159,7 +161,8 @@ TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
         {u"INIT#1234", {.ini = "1234\r\n"}}, {u"INIT 0", {}}, {u"INIT 00", {.ini = "00\r\n"}},
         {u"INIT", {.ini = "\r\n"}}, {u"INIT# 5 ", {.ini = " 5\r\n"}},
         {u"INIT#４２日", {.ini = "\x82\x53\x82\x51\x93\xfa\r\n"}},
-        {u"  DROP#a.txt  ", {.dropped = a, .to = kHost}}, {u"DROPxa.txt", {.dropped = a, .to = kHost}},
+        {u"  DROP#a.txt  ", {.dropped = a, .to = kHost}},
+        {u"DROPxa.txt", {.dropped = a, .to = kHost}},
         {u"DROP# b.txt", {.dropped = {u"C:\\work\\ b.txt"}, .to = kHost}},
         {u"DROP#C:\\x.txt", {.dropped = {u"C:\\work\\C:\\x.txt"}, .to = kHost}},
         {u"DROP#日本語の名前.txt", {.dropped = {u"C:\\work\\日本語の名前.txt"}, .to = kHost}},
@@ -267,22 +270,26 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
         {{Handed::GoneBefore}, host + u"closed before it took " + request, 1},
         {{Handed::ClosedWhileHandling}, host + u"closed while it handled " + request + twice, 2},
         {{Handed::HungBefore}, host + u"is not responding: " + request + u" was not sent", 1},
-        {{Handed::HungWhileHandling}, host + u"is not responding: " + request + u" may have reached "
-             u"it (a request the host had begun is handled to its end, one it had not begun is "
-             u"dropped as vek.exe ends)" + twice, 2},
+        {{Handed::HungWhileHandling},
+         host + u"is not responding: " + request + u" may have reached it (a request the host "
+             u"had begun is handled to its end, one it had not begun is dropped as vek.exe "
+             u"ends)" + twice, 2},
         {{Handed::Failed, u"No quota (error 1816)"},
          u"System error: " + request + u" was not taken by window 77: No quota (error 1816)", 1},
         {{Handed::Failed}, u"System error: " + request + u" was not taken by window 77", 1},
-        {{Handed::LostTrack, u"Invalid handle (error 6)"}, lost + request + u" may have reached it" + twice, 2},
+        {{Handed::LostTrack, u"Invalid handle (error 6)"},
+         lost + request + u" may have reached it" + twice, 2},
     };
     // A drop the system did not hand over never arrives, whatever held it up.
     const Reported drops[] = {
         {{Handed::HigherRights}, host + higher + drop + u" was not taken", 1},
         {{Handed::GoneBefore}, host + u"closed before it took " + drop, 1},
         {{Handed::ClosedWhileHandling}, host + u"closed before it took " + drop, 1},
-        {{Handed::HungBefore}, host + notHanded, 1}, {{Handed::HungWhileHandling}, host + notHanded, 1},
+        {{Handed::HungBefore}, host + notHanded, 1},
+        {{Handed::HungWhileHandling}, host + notHanded, 1},
         {{Handed::Failed}, u"System error: " + drop + u" was not taken by window 77", 1},
-        {{Handed::LostTrack, u"Invalid handle (error 6)"}, lost + drop + u" may have reached it" + twice, 2},
+        {{Handed::LostTrack, u"Invalid handle (error 6)"},
+         lost + drop + u" may have reached it" + twice, 2},
     };
     // clang-format on
     for (const auto& [command, table] :
@@ -382,8 +389,10 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
         {"\"4,2\",3", 4}, {" \t\"42", 42},
         // UTF-8 and UTF-16 of either byte order by their marks; a character whose first byte is
         // not 0 (U+8035) ends the number in either byte order.
-        {"\xEF\xBB\xBF" "4321\r\n", 4321}, {std::string("\xFF\xFE" "5\0" "6\0" "7\0" "8\0", 10), 5678},
-        {std::string("\xFE\xFF\0" "5\0" "6\0\r", 8), 56}, {std::string("\xFF\xFE" "4\0" "\x35\x80", 6), 4},
+        {"\xEF\xBB\xBF" "4321\r\n", 4321},
+        {std::string("\xFF\xFE" "5\0" "6\0" "7\0" "8\0", 10), 5678},
+        {std::string("\xFE\xFF\0" "5\0" "6\0\r", 8), 56},
+        {std::string("\xFF\xFE" "4\0" "\x35\x80", 6), 4},
         {std::string("\xFE\xFF\0" "4\x80\x35", 6), 4},
     };
     // clang-format on
@@ -421,15 +430,17 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot("name^host\r\nabc.hwnd^1234\r\n"), 1234}, {Snapshot("hwnd^77\r\n"), 77},
         {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11}, {Snapshot("x.hwnd^ 5 678 \r\n"), 5678},
         {Snapshot("x.hwnd^42abc\r\n"), 42}, {Snapshot("x.hwnd^-2147483648\r\n"), -2147483648},
-        {Snapshot("x.hwnd^9\rtrailing"), 9}, {Snapshot("1234abc^value\r\n"), 0}, {Snapshot("99\r\n"), 0},
-        {Snapshot("x.hwnd=5\r\n"), 0}, {Snapshot("x.HWND^5\r\n"), 0}, {Snapshot("x.hwndx^5\r\n"), 0},
+        {Snapshot("x.hwnd^9\rtrailing"), 9}, {Snapshot("1234abc^value\r\n"), 0},
+        {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0}, {Snapshot("x.HWND^5\r\n"), 0},
+        {Snapshot("x.hwndx^5\r\n"), 0},
         {Snapshot("x.hwnd^1234"), 0}, {Snapshot("x.hwnd^1234\n"), 0},
         {Snapshot("x.hwnd^99999999999\r\n"), 0}, {Snapshot("x.hwnd^&HFFFFFFFFF\r\n"), 0},
         {Snapshot("\x96\xbc\x91\x4f^\x82\xb3\r\nx.hwnd^5\r\n"), 5},
         // 0x83 0x68 is one Shift_JIS character (in code page 1252: two, see below).
         {Snapshot("\x83hwnd^99\r\nx.hwnd^42\r\n"), 42},
         // The header is skipped as bytes, never read as text.
-        {Snapshot("hwnd^7\r\n", 4, std::string_view("\0\0\0\x83", 4)), 7}, {Snapshot("^5\r\n", 4, "hwnd"), 0},
+        {Snapshot("hwnd^7\r\n", 4, std::string_view("\0\0\0\x83", 4)), 7},
+        {Snapshot("^5\r\n", 4, "hwnd"), 0},
         // Only the snapshot is seen.
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 12), 4321},
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 11), 0},
