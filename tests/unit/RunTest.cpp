@@ -189,12 +189,16 @@ TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
 // to the next name, and one that may not be read matters only to a request with nowhere to go.
 // What delivers nothing reads no target: INIT repairs a vek.ini that no run can read.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
-    const std::u16string higher =
-        u"System error: the host that published 'enbryo' runs with higher rights than vek.exe "
-        u"(as administrator?): its shared memory cannot be read";
-    const std::u16string overflow =
-        u"The target window handle in vek.ini: Overflow: '99999999999' is outside the signed "
-        u"32-bit range";
+    // The two failures, with exit code 1.
+    const Result higher = {.report =
+                               u"System error: the host that published 'enbryo' runs with "
+                               u"higher rights than vek.exe (as administrator?): its shared "
+                               u"memory cannot be read",
+                           .exitCode = 1};
+    const Result overflow = {.report =
+                                 u"The target window handle in vek.ini: Overflow: "
+                                 u"'99999999999' is outside the signed 32-bit range",
+                             .exitCode = 1};
     const Result event = {.sent = {Notification(u"Event: OnX")}};
     const std::vector<std::u16string> a = {u"C:\\work\\a.txt"};
     struct Target {
@@ -219,11 +223,11 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {"-1", nullptr, nullptr, u"SEND#😀", {.shown = {Send(u"Script: 😀", u"UTF-8")}}},
         {"-1", nullptr, nullptr, u"DROP#a.txt", {}},
         {nullptr, "refused", "2002", u"OnX", {.sent = event.sent, .to = 2002}},
-        {"555", "refused", nullptr, u"OnX", {.report = higher, .exitCode = 1}},
-        {nullptr, "refused", "556", u"FILE#a.txt", {.report = higher, .exitCode = 1}},
+        {"555", "refused", nullptr, u"OnX", higher},
+        {nullptr, "refused", "556", u"FILE#a.txt", higher},
         {nullptr, "refused", nullptr, u"DROP#a.txt", {}},
-        {"99999999999", "1001", nullptr, u"OnX", {.report = overflow, .exitCode = 1}},
-        {"99999999999", "1001", nullptr, u"DROP#a.txt", {.report = overflow, .exitCode = 1}},
+        {"99999999999", "1001", nullptr, u"OnX", overflow},
+        {"99999999999", "1001", nullptr, u"DROP#a.txt", overflow},
         {"99999999999", "refused", nullptr, u"INIT#5", {.ini = "5\r\n"}},
         {"99999999999", "refused", nullptr, u"/?", {.balloon = kUsage}},
         {"99999999999", "refused", nullptr, u"TestPoint", {.testWindow = true}},
