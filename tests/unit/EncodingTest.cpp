@@ -15,7 +15,8 @@ TEST(EncodingTest, ARequestGoesInShiftJisWhereShiftJisHoldsEveryCharacterExactly
         // 932's own variants hold, the JIS ones not; a missing character counts wherever it stands.
         {u"Shift_JIS", CodePage::ShiftJis, {u"ｶﾀｶﾅ", u"日本語。", u"", u"～∥－￠￡￢―①髙\\~"}},
         {u"UTF-8", CodePage::Utf8, {u"Café", u"😀", u"〜", u"‖", u"−", u"¢", u"£", u"¬", u"—", u"¥",
-        u"‾", std::u16string(70000, u'あ') + u"é", std::u16string(65535, u'a') + u"😀"}}};
+        u"‾", std::u16string(70000, u'あ') + u"é", std::u16string(65535, u'a') + u"😀",
+        u"é" + std::u16string(70000, u'あ')}}};
     // clang-format on
     const FakePlatform fake;
     for (const auto& [charset, codePage, texts] : charsets) {

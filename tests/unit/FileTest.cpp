@@ -75,8 +75,8 @@ TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
         // UTF-8 by its mark or valid throughout; UTF-16 of either order by its mark, which is no
         // part of the first line; U+FFFD for a byte, a lone surrogate, an odd last byte.
         {"\xEF\xBB\xBF\xC3\xA9\xFF", {u"é\uFFFD"}}, {"\xC3\xA9\r\xF0\x9F\x98\x80", {u"é", u"😀"}},
-        {Utf16(u"\uFEFFé\r\n\n😀\r\r\n\xDC00\U00010000\U0010FFFF", false),
-         {u"é", u"\n😀", u"", u"\uFFFD\U00010000\U0010FFFF"}},
+        {Utf16(u"\uFEFFé\r\n\n😀\r\r\nx\xDC00\U00010000\U0010FFFF", false),
+         {u"é", u"\n😀", u"", u"x\uFFFD\U00010000\U0010FFFF"}},
         {Utf16(u"\uFEFF\r\nx\n\r😀", true) + "\x01", {u"", u"x\n", u"😀\uFFFD"}}};
     const struct { std::size_t blockSize; unsigned codePage; } readings[] = {  // 0: whole blocks
         {.blockSize = 0, .codePage = 932}, {.blockSize = 1, .codePage = 1252},

@@ -339,6 +339,9 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
         EXPECT_EQ(fake.eventLog.size(), c.inTheEventLog);
     }
     // Other exceptions, and a fault of the program itself, with its own exit code.
+    const std::u16string internal =
+        u"internal error: vek.exe stopped on a fault of its own; "
+        u"whether the request reached the host is not known";
     FakePlatform fake;
     fake.errorStream = Captured;
     for (const auto& failure :
@@ -346,11 +349,13 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
           std::make_exception_ptr(std::runtime_error("überall")), std::make_exception_ptr(42)})
         EXPECT_EQ(ReportFailure(fake, failure), 1);
     EXPECT_EQ(ReportInternalError(fake), 3);
-    EXPECT_EQ(
-        fake.errorOutput,
-        u"VEK: Out of memory\r\nVEK: Unexpected failure: überall\r\nVEK: Unexpected failure\r\n"
-        u"VEK: internal error: vek.exe stopped on a fault of its own; whether the request "
-        u"reached the host is not known\r\n");
+    EXPECT_EQ(fake.errorOutput,
+              u"VEK: Out of memory\r\nVEK: Unexpected failure: überall\r\n"
+              u"VEK: Unexpected failure\r\nVEK: " +
+                  internal + u"\r\n");
+    fake.errorStream = None;
+    ReportInternalError(fake);
+    EXPECT_EQ(fake.failureMessages, std::vector{internal});
 }
 
 // Where no window can be seen, nothing waits to be closed: what would show one fails with a

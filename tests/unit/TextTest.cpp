@@ -56,7 +56,7 @@ TEST(TextTest, ValStrictTakesAWholeNumberWithDigitGroupsAndNothingElse) {
     // clang-format off
     const std::pair<const char16_t*, std::int32_t> cases[] = {
         {u"12", 12}, {u"  -12  ", -12}, {u"-1,024", -1024}, {u"1,0,2,4", 1024}, {u"+1,0e2", 1000},
-        {u"2.5", 2}, {u"&H1F", 31}, {u"1,", 1}, {u"0,5", 5}};
+        {u"2.5", 2}, {u"&H1F", 31}, {u"1,", 1}, {u"0,5", 5}, {u"9,999", 9999}};
     // clang-format on
     for (const auto& [text, value] : cases) EXPECT_EQ(ValStrict(text), value) << Utf8(text);
     for (const char16_t* text : {u"", u"   ", u"x", u"1 2", u"\t5", u"5\t", u",5", u"&H", u"1e",
