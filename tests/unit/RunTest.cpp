@@ -33,9 +33,8 @@ struct Result {
 };
 
 void PrintTo(const Result& r, std::ostream* out) {
-    for (const auto& texts : {r.sent, r.shown, r.dropped}) {
+    for (const auto& texts : {r.sent, r.shown, r.dropped})
         for (const auto& text : texts) *out << "\n  '" << Utf8(text) << "'";
-    }
     *out << "\n  to " << r.to << ", balloon '" << Utf8(r.balloon) << "', test window "
          << r.testWindow << ", vek.ini '" << r.ini.value_or("(unchanged)") << "', report '"
          << Utf8(r.report) << "', exit code " << r.exitCode;
@@ -79,9 +78,9 @@ Result RunCommand(const FakePlatform& fake, std::u16string_view command) {
 }
 
 // The requests as the host receives them: these lines between the opening and closing lines.
-std::u16string Notification(std::u16string_view lines, std::u16string_view charset = u"Shift_JIS") {
+std::u16string Notification(std::u16string_view lines) {
     return u"NOTIFY SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
-           u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: " + std::u16string(charset);
+           u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: Shift_JIS";
 }
 std::u16string Send(std::u16string_view lines, std::u16string_view charset = u"Shift_JIS") {
     return u"SEND SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
@@ -135,14 +134,12 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
     };
     const std::pair<const char16_t*, const char16_t*> scripts[] = {
         {u"SEND", u"Script: "}, {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"},
-        {u"SEND#こん", u"Script: こん"},
     };
     // clang-format on
     for (const unsigned codePage : {932, 1252}) {
-        for (const auto& [command, lines] : notifications) {
+        for (const auto& [command, lines] : notifications)
             EXPECT_EQ(RunCommand(WithHost(codePage), command),
                       (Result{.sent = {Notification(lines)}, .to = kHost}));
-        }
         for (const auto& [command, lines] : scripts)
             EXPECT_EQ(RunCommand(WithHost(codePage), command),
                       (Result{.sent = {Send(lines)}, .to = kHost}));
@@ -152,11 +149,10 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
 TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
     // clang-format off
     const std::pair<const char16_t*, Result> cases[] = {
-        {u"", {.balloon = kUsage}}, {u"/?", {.balloon = kUsage}},
-        {u"TestPoint", {.testWindow = true}}, {u"TestPointer", {.testWindow = true}},
-        {u"INIT#1234", {.ini = "1234\r\n"}}, {u"INIT 0", {}}, {u"INIT 00", {.ini = "00\r\n"}},
-        {u"INIT", {.ini = "\r\n"}}, {u"INIT# 5 ", {.ini = " 5\r\n"}},
-        {u"INIT#４２日", {.ini = "\x82\x53\x82\x51\x93\xfa\r\n"}},
+        {u"/?", {.balloon = kUsage}}, {u"TestPoint", {.testWindow = true}},
+        {u"TestPointer", {.testWindow = true}}, {u"INIT#1234", {.ini = "1234\r\n"}},
+        {u"INIT 0", {}}, {u"INIT 00", {.ini = "00\r\n"}}, {u"INIT", {.ini = "\r\n"}},
+        {u"INIT# 5 ", {.ini = " 5\r\n"}}, {u"INIT#４２日", {.ini = "\x82\x53\x82\x51\x93\xfa\r\n"}},
         {u"  DROP#a.txt  ", {.dropped = kDroppedA, .to = kHost}},
         {u"DROPxa.txt", {.dropped = kDroppedA, .to = kHost}},
         {u"DROP# b.txt", {.dropped = {u"C:\\work\\ b.txt"}, .to = kHost}},
@@ -171,10 +167,9 @@ TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
 TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
     for (const char16_t* line : {u"vek.exe SEND#hi", u"\"C:\\Program Files\\vek.exe\" SEND#hi ",
                                  u"\"C:\\a b\\vek.exe\"SEND#hi", u"vek.exe \t  SEND#hi",
-                                 u"vek.exe\tSEND#hi", u"C:\\dir\"x\"\\vek.exe SEND#hi"}) {
+                                 u"vek.exe\tSEND#hi", u"C:\\dir\"x\"\\vek.exe SEND#hi"})
         EXPECT_EQ(RunCommandLine(WithHost(), line).sent, std::vector{Send(u"Script: hi")})
             << Utf8(line);
-    }
     for (const char16_t* line : {u"vek.exe", u"\"vek.exe", u""})
         EXPECT_EQ(RunCommandLine(WithHost(), line).balloon, kUsage) << Utf8(line);
 }
@@ -184,16 +179,12 @@ TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
 // to the next name, and one that may not be read matters only to a request with nowhere to go.
 // What delivers nothing reads no target: INIT repairs a vek.ini that no run can read.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
-    // The two failures, with exit code 1.
-    const Result higher = {.report =
-                               u"System error: the host that published 'enbryo' runs with "
-                               u"higher rights than vek.exe (as administrator?): its shared "
-                               u"memory cannot be read",
-                           .exitCode = 1};
-    const Result overflow = {.report =
-                                 u"The target window handle in vek.ini: Overflow: "
-                                 u"'99999999999' is outside the signed 32-bit range",
-                             .exitCode = 1};
+    const std::u16string refused =
+        u"System error: the host that published 'enbryo' runs with higher rights than vek.exe "
+        u"(as administrator?): its shared memory cannot be read";
+    const std::u16string overflow =
+        u"The target window handle in vek.ini: Overflow: '99999999999' is outside the signed "
+        u"32-bit range";
     const Result event = {.sent = {Notification(u"Event: OnX")}};
     struct Target {
         const char* ini;     // nullptr: no vek.ini
@@ -209,17 +200,14 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {"555", "1001", "2002", u"OnX", {.sent = event.sent, .to = 1001}},
         {"555", "556", "2002", u"OnX", {.sent = event.sent, .to = 2002}},
         {"65535", nullptr, nullptr, u"OnX", {.balloon = kNotReady + event.sent[0], .exitCode = 1}},
-        {nullptr, nullptr, nullptr, u"SEND#\\w5", {.balloon = kNotReady + Send(u"Script: \\w5"),
-                                                  .exitCode = 1}},
-        {"555", nullptr, nullptr, u"DROP#a.txt", {}},
-        {"-1", "1001", nullptr, u"OnX", {.shown = event.sent}},
+        {nullptr, nullptr, nullptr, u"OnX", {.balloon = kNotReady + event.sent[0], .exitCode = 1}},
         {"-1", nullptr, nullptr, u"SEND#😀", {.shown = {Send(u"Script: 😀", u"UTF-8")}}},
         {"-1", nullptr, nullptr, u"DROP#a.txt", {}},
         {nullptr, "refused", "2002", u"OnX", {.sent = event.sent, .to = 2002}},
-        {"555", "refused", nullptr, u"OnX", higher},
-        {nullptr, "refused", "556", u"FILE#a.txt", higher},
+        {"555", "refused", nullptr, u"OnX", {.report = refused, .exitCode = 1}},
+        {nullptr, "refused", "556", u"FILE#a.txt", {.report = refused, .exitCode = 1}},
         {nullptr, "refused", nullptr, u"DROP#a.txt", {}},
-        {"99999999999", "1001", nullptr, u"OnX", overflow},
+        {"99999999999", "1001", nullptr, u"OnX", {.report = overflow, .exitCode = 1}},
         {"99999999999", "refused", nullptr, u"INIT#5", {.ini = "5\r\n"}},
         {"99999999999", "refused", nullptr, u"/?", {.balloon = kUsage}},
         {"99999999999", "refused", nullptr, u"TestPoint", {.testWindow = true}},
@@ -253,8 +241,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
         u"is not responding: the file drop was not handed over; drop "
         u"the file again once the host responds";
     const std::u16string lost =
-        u"System error: waiting for the host window 77 failed: Invalid "
-        u"handle (error 6): ";
+        u"System error: waiting for the host window 77 failed: Invalid handle (error 6): ";
     struct Reported {
         Delivery delivery;
         std::u16string report;
@@ -272,7 +259,6 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
              u"ends)" + twice, 2},
         {{Handed::Failed, u"No quota (error 1816)"},
          u"System error: " + request + u" was not taken by window 77: No quota (error 1816)", 1},
-        {{Handed::Failed}, u"System error: " + request + u" was not taken by window 77", 1},
         {{Handed::LostTrack, u"Invalid handle (error 6)"},
          lost + request + u" may have reached it" + twice, 2},
     };
@@ -371,7 +357,6 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
         {"0", u"OnX", {.report = u"System error: " + notReady + unseen + u": " +
                                  Notification(u"Event: OnX"), .exitCode = 1}},
         {"77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}},
-        {"77", u"INIT#5", {.ini = "5\r\n"}},
     };
     // clang-format on
     for (const auto& [ini, command, result] : cases) {
@@ -425,14 +410,12 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11}, {Snapshot("x.hwnd^42abc\r\n"), 42},
         {Snapshot("x.hwnd^-2147483648\r\n"), -2147483648}, {Snapshot("x.hwnd^9\rtrailing"), 9},
         {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0}, {Snapshot("x.HWND^5\r\n"), 0},
-        {Snapshot("x.hwnd^1234"), 0}, {Snapshot("x.hwnd^1234\n"), 0},
-        {Snapshot("x.hwnd^99999999999\r\n"), 0},
+        {Snapshot("x.hwnd^1234\n"), 0}, {Snapshot("x.hwnd^99999999999\r\n"), 0},
         {Snapshot("\x96\xbc\x91\x4f^\x82\xb3\r\nx.hwnd^5\r\n"), 5},
         // 0x83 0x68 is one Shift_JIS character (in code page 1252: two, see below).
         {Snapshot("\x83hwnd^99\r\nx.hwnd^42\r\n"), 42},
         // The header is skipped as bytes, never read as text.
         {Snapshot("hwnd^7\r\n", 4, std::string_view("\0\0\0\x83", 4)), 7},
-        {Snapshot("^5\r\n", 4, "hwnd"), 0},
         // Only the snapshot is seen.
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 12), 4321},
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 11), 0},
