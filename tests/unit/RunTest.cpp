@@ -280,8 +280,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
             FakePlatform fake = WithHost();
             fake.delivery = c.delivery;
             const Result run = RunCommand(fake, command);
-            EXPECT_EQ(run.report, c.report);
-            EXPECT_EQ(run.exitCode, c.exitCode) << Utf8(c.report);
+            EXPECT_EQ(std::pair(run.report, run.exitCode), std::pair(c.report, c.exitCode));
         }
     }
 }
