@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string request;
     try {
         request = BuildFileRequest(fake, command);
-    } catch (
-        const RuntimeFailure& failure) {  // a range fails only as a type mismatch or an overflow
+    } catch (const RuntimeFailure& failure) {  // a range fails only as a type mismatch or overflow
         if (failure.Kind() == FailureKind::TypeMismatch || failure.Kind() == FailureKind::Overflow)
             return 0;
         std::abort();
@@ -65,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    : count(input.substr(input.starts_with("\xEF\xBB\xBF") ? 3 : 0));
     // When the name before the first "/" is still a.txt, Reference4 counts every line.
     if (fake.FileExists(Trim(command.substr(5, command.find(u'/') - 5))) &&
-        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") ==
-            std::u16string::npos) {
+        request.find(u"\r\nReference4: " + PlainNumber(lines) + u"\r\nHWnd:") == request.npos) {
         std::abort();
     }
     // In Shift_JIS, or in UTF-8 with the Charset line saying so; either reads back as the request,

@@ -15,6 +15,8 @@ namespace {
 
 // The host window vek.ini names, unless a test says otherwise.
 constexpr Hwnd kHost = 77;
+// a.txt of the current directory, as a run drops it.
+const std::vector<std::u16string> kDroppedA = {u"C:\\work\\a.txt"};
 
 // What a run did: the requests the host received (decoded by their Charset line), the requests
 // shown in a box instead, the paths dropped, the window they went to, the balloon's text, the
@@ -31,9 +33,8 @@ struct Result {
 };
 
 void PrintTo(const Result& r, std::ostream* out) {
-    for (const auto& texts : {r.sent, r.shown, r.dropped}) {
+    for (const auto& texts : {r.sent, r.shown, r.dropped})
         for (const auto& text : texts) *out << "\n  '" << Utf8(text) << "'";
-    }
     *out << "\n  to " << r.to << ", balloon '" << Utf8(r.balloon) << "', test window "
          << r.testWindow << ", vek.ini '" << r.ini.value_or("(unchanged)") << "', report '"
          << Utf8(r.report) << "', exit code " << r.exitCode;
@@ -77,9 +78,9 @@ Result RunCommand(const FakePlatform& fake, std::u16string_view command) {
 }
 
 // The requests as the host receives them: these lines between the opening and closing lines.
-std::u16string Notification(std::u16string_view lines, std::u16string_view charset = u"Shift_JIS") {
+std::u16string Notification(std::u16string_view lines) {
     return u"NOTIFY SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
-           u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: " + std::u16string(charset);
+           u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: Shift_JIS";
 }
 std::u16string Send(std::u16string_view lines, std::u16string_view charset = u"Shift_JIS") {
     return u"SEND SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
@@ -102,7 +103,7 @@ FakePlatform WithHost(unsigned codePage = 932) {
     FakePlatform fake(codePage);
     fake.windows = {kHost};
     fake.AddFile(u"vek.ini", "77");
-    for (const char16_t* name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt", u"日本語の名前.txt"})
+    for (const char16_t* name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt"})
         fake.AddFile(name, "one\r\ntwo\r\nthree\r\n");
     return fake;
 }
@@ -114,7 +115,6 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
     // clang-format off
     const std::pair<const char16_t*, const char16_t*> notifications[] = {
         {u"  OnBoot#first#second  ", u"Event: OnBoot\r\nReference0: first\r\nReference1: second"},
-        {u"On X ", u"Event: On X"},
         {u"OnX##c", u"Event: OnX\r\nReference0: \r\nReference1: c"},
         {u"OnX # a ", u"Event: OnX \r\nReference0: a"},
         {u"#x#", u"Event: \r\nReference0: x\r\nReference1: "},
@@ -133,39 +133,30 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
                             u"Reference2: 1\r\nReference3: two\\n\r\nReference4: 3"},
     };
     const std::pair<const char16_t*, const char16_t*> scripts[] = {
-        {u"SEND#\\h\\s0hi\\e", u"Script: \\h\\s0hi\\e"}, {u"SEND", u"Script: "},
-        {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"},
-        {u"SEND#こん", u"Script: こん"},
+        {u"SEND", u"Script: "}, {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"},
     };
     // clang-format on
     for (const unsigned codePage : {932, 1252}) {
-        for (const auto& [command, lines] : notifications) {
+        for (const auto& [command, lines] : notifications)
             EXPECT_EQ(RunCommand(WithHost(codePage), command),
                       (Result{.sent = {Notification(lines)}, .to = kHost}));
-        }
         for (const auto& [command, lines] : scripts)
             EXPECT_EQ(RunCommand(WithHost(codePage), command),
                       (Result{.sent = {Send(lines)}, .to = kHost}));
     }
-    // A request Shift_JIS cannot hold goes in UTF-8, as its Charset line says.
-    EXPECT_EQ(RunCommand(WithHost(), u"OnX#é").sent,
-              std::vector{Notification(u"Event: OnX\r\nReference0: é", u"UTF-8")});
 }
 
 TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
-    const std::vector<std::u16string> a = {u"C:\\work\\a.txt"};
     // clang-format off
     const std::pair<const char16_t*, Result> cases[] = {
-        {u"", {.balloon = kUsage}}, {u"/?", {.balloon = kUsage}},
-        {u"TestPoint", {.testWindow = true}}, {u"TestPointer", {.testWindow = true}},
-        {u"INIT#1234", {.ini = "1234\r\n"}}, {u"INIT 0", {}}, {u"INIT 00", {.ini = "00\r\n"}},
-        {u"INIT", {.ini = "\r\n"}}, {u"INIT# 5 ", {.ini = " 5\r\n"}},
-        {u"INIT#４２日", {.ini = "\x82\x53\x82\x51\x93\xfa\r\n"}},
-        {u"  DROP#a.txt  ", {.dropped = a, .to = kHost}},
-        {u"DROPxa.txt", {.dropped = a, .to = kHost}},
+        {u"/?", {.balloon = kUsage}}, {u"TestPoint", {.testWindow = true}},
+        {u"TestPointer", {.testWindow = true}}, {u"INIT#1234", {.ini = "1234\r\n"}},
+        {u"INIT 0", {}}, {u"INIT 00", {.ini = "00\r\n"}}, {u"INIT", {.ini = "\r\n"}},
+        {u"INIT# 5 ", {.ini = " 5\r\n"}}, {u"INIT#４２日", {.ini = "\x82\x53\x82\x51\x93\xfa\r\n"}},
+        {u"  DROP#a.txt  ", {.dropped = kDroppedA, .to = kHost}},
+        {u"DROPxa.txt", {.dropped = kDroppedA, .to = kHost}},
         {u"DROP# b.txt", {.dropped = {u"C:\\work\\ b.txt"}, .to = kHost}},
         {u"DROP#C:\\x.txt", {.dropped = {u"C:\\work\\C:\\x.txt"}, .to = kHost}},
-        {u"DROP#日本語の名前.txt", {.dropped = {u"C:\\work\\日本語の名前.txt"}, .to = kHost}},
         {u"DROP#missing.txt", {}}, {u"DROP", {}},
     };
     // clang-format on
@@ -176,10 +167,9 @@ TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
 TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
     for (const char16_t* line : {u"vek.exe SEND#hi", u"\"C:\\Program Files\\vek.exe\" SEND#hi ",
                                  u"\"C:\\a b\\vek.exe\"SEND#hi", u"vek.exe \t  SEND#hi",
-                                 u"vek.exe\tSEND#hi", u"C:\\dir\"x\"\\vek.exe SEND#hi"}) {
+                                 u"vek.exe\tSEND#hi", u"C:\\dir\"x\"\\vek.exe SEND#hi"})
         EXPECT_EQ(RunCommandLine(WithHost(), line).sent, std::vector{Send(u"Script: hi")})
             << Utf8(line);
-    }
     for (const char16_t* line : {u"vek.exe", u"\"vek.exe", u""})
         EXPECT_EQ(RunCommandLine(WithHost(), line).balloon, kUsage) << Utf8(line);
 }
@@ -189,18 +179,13 @@ TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
 // to the next name, and one that may not be read matters only to a request with nowhere to go.
 // What delivers nothing reads no target: INIT repairs a vek.ini that no run can read.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
-    // The two failures, with exit code 1.
-    const Result higher = {.report =
-                               u"System error: the host that published 'enbryo' runs with "
-                               u"higher rights than vek.exe (as administrator?): its shared "
-                               u"memory cannot be read",
-                           .exitCode = 1};
-    const Result overflow = {.report =
-                                 u"The target window handle in vek.ini: Overflow: "
-                                 u"'99999999999' is outside the signed 32-bit range",
-                             .exitCode = 1};
+    const std::u16string refused =
+        u"System error: the host that published 'enbryo' runs with higher rights than vek.exe "
+        u"(as administrator?): its shared memory cannot be read";
+    const std::u16string overflow =
+        u"The target window handle in vek.ini: Overflow: '99999999999' is outside the signed "
+        u"32-bit range";
     const Result event = {.sent = {Notification(u"Event: OnX")}};
-    const std::vector<std::u16string> a = {u"C:\\work\\a.txt"};
     struct Target {
         const char* ini;     // nullptr: no vek.ini
         const char* enbryo;  // the hwnd entry of its memory; nullptr: none; "refused": unreadable
@@ -210,24 +195,19 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     };
     // clang-format off
     const Target cases[] = {
-        {"77", "1001", "2002", u"OnX", {.sent = event.sent, .to = 77}},
-        {"abc", "1001", "2002", u"DROP#a.txt", {.dropped = a, .to = 1001}},
+        {"77", "1001", "2002", u"SEND#😀", {.sent = {Send(u"Script: 😀", u"UTF-8")}, .to = 77}},
+        {"abc", "1001", "2002", u"DROP#a.txt", {.dropped = kDroppedA, .to = 1001}},
         {"555", "1001", "2002", u"OnX", {.sent = event.sent, .to = 1001}},
         {"555", "556", "2002", u"OnX", {.sent = event.sent, .to = 2002}},
-        {"555", "", "2002", u"DROP#a.txt", {.dropped = a, .to = 2002}},
         {"65535", nullptr, nullptr, u"OnX", {.balloon = kNotReady + event.sent[0], .exitCode = 1}},
-        {nullptr, nullptr, nullptr, u"SEND#\\w5", {.balloon = kNotReady + Send(u"Script: \\w5"),
-                                                  .exitCode = 1}},
-        {"555", nullptr, nullptr, u"DROP#a.txt", {}},
-        {"-1", "1001", nullptr, u"OnX", {.shown = event.sent}},
+        {nullptr, nullptr, nullptr, u"OnX", {.balloon = kNotReady + event.sent[0], .exitCode = 1}},
         {"-1", nullptr, nullptr, u"SEND#😀", {.shown = {Send(u"Script: 😀", u"UTF-8")}}},
         {"-1", nullptr, nullptr, u"DROP#a.txt", {}},
         {nullptr, "refused", "2002", u"OnX", {.sent = event.sent, .to = 2002}},
-        {"555", "refused", nullptr, u"OnX", higher},
-        {nullptr, "refused", "556", u"FILE#a.txt", higher},
+        {"555", "refused", nullptr, u"OnX", {.report = refused, .exitCode = 1}},
+        {nullptr, "refused", "556", u"FILE#a.txt", {.report = refused, .exitCode = 1}},
         {nullptr, "refused", nullptr, u"DROP#a.txt", {}},
-        {"99999999999", "1001", nullptr, u"OnX", overflow},
-        {"99999999999", "1001", nullptr, u"DROP#a.txt", overflow},
+        {"99999999999", "1001", nullptr, u"OnX", {.report = overflow, .exitCode = 1}},
         {"99999999999", "refused", nullptr, u"INIT#5", {.ini = "5\r\n"}},
         {"99999999999", "refused", nullptr, u"/?", {.balloon = kUsage}},
         {"99999999999", "refused", nullptr, u"TestPoint", {.testWindow = true}},
@@ -235,7 +215,7 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     // clang-format on
     for (const Target& c : cases) {
         FakePlatform fake;
-        fake.windows = {1, 77, 1001, 2002};  // 1 too: no vek.ini names no window
+        fake.windows = {1, 77, 1001, 2002, 65535};  // 1: no vek.ini names none; 65535 is no target
         if (c.ini) fake.AddFile(u"vek.ini", c.ini);
         fake.AddFile(u"a.txt", "one\r\ntwo");
         for (const auto& [name, value] : {std::pair("enbryo", c.enbryo), {"Sakura", c.sakura}}) {
@@ -261,8 +241,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
         u"is not responding: the file drop was not handed over; drop "
         u"the file again once the host responds";
     const std::u16string lost =
-        u"System error: waiting for the host window 77 failed: Invalid "
-        u"handle (error 6): ";
+        u"System error: waiting for the host window 77 failed: Invalid handle (error 6): ";
     struct Reported {
         Delivery delivery;
         std::u16string report;
@@ -280,7 +259,6 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
              u"ends)" + twice, 2},
         {{Handed::Failed, u"No quota (error 1816)"},
          u"System error: " + request + u" was not taken by window 77: No quota (error 1816)", 1},
-        {{Handed::Failed}, u"System error: " + request + u" was not taken by window 77", 1},
         {{Handed::LostTrack, u"Invalid handle (error 6)"},
          lost + request + u" may have reached it" + twice, 2},
     };
@@ -302,8 +280,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
             FakePlatform fake = WithHost();
             fake.delivery = c.delivery;
             const Result run = RunCommand(fake, command);
-            EXPECT_EQ(run.report, c.report);
-            EXPECT_EQ(run.exitCode, c.exitCode) << Utf8(c.report);
+            EXPECT_EQ(std::pair(run.report, run.exitCode), std::pair(c.report, c.exitCode));
         }
     }
 }
@@ -379,7 +356,6 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
         {"0", u"OnX", {.report = u"System error: " + notReady + unseen + u": " +
                                  Notification(u"Event: OnX"), .exitCode = 1}},
         {"77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}},
-        {"77", u"INIT#5", {.ini = "5\r\n"}},
     };
     // clang-format on
     for (const auto& [ini, command, result] : cases) {
@@ -393,14 +369,10 @@ TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
 TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
     // clang-format off
     const std::pair<std::string, Hwnd> cases[] = {
-        {"1234\r\n", 1234}, {"-1", -1}, {"123,456\r\n", 123}, {"abc\r\n", 0}, {" 1 2 \r\n999", 12},
-        {"&H1F\n", 31}, {"", 0}, {"\r\n5", 0}, {",5", 0}, {"  77  \r\n88", 77}, {"\t9\n", 9},
-        {"\"4,2\",3", 4}, {" \t\"42", 42},
-        // UTF-8 and UTF-16 of either byte order by their marks; a character whose first byte is
-        // not 0 (U+8035) ends the number in either byte order.
-        {"\xEF\xBB\xBF" "4321\r\n", 4321},
-        {std::string("\xFF\xFE" "5\0" "6\0" "7\0" "8\0", 10), 5678},
-        {std::string("\xFE\xFF\0" "5\0" "6\0\r", 8), 56},
+        {"1234\r\n", 1234}, {" 1 2 \r\n999", 12}, {"", 0}, {"\r\n5", 0}, {"\t9\n8", 9},
+        {"\"4,2\",3", 4}, {" \t\"42", 42}, {"\xEF\xBB\xBF" "4321\r\n", 4321},  // a UTF-8 mark
+        // UTF-16 of either byte order by its mark; a character whose first byte is not 0 (U+8035)
+        // ends the number in either byte order.
         {std::string("\xFF\xFE" "4\0" "\x35\x80", 6), 4},
         {std::string("\xFE\xFF\0" "4\x80\x35", 6), 4},
     };
@@ -417,14 +389,8 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform fake = WithHost();
     fake.AddFile(u"vek.ini", "77").locked = true;
     EXPECT_EQ(RunCommand(fake, u"OnX").report, u"File error: Could not open '.\\vek.ini'");
-    // What reads no target is not held up: INIT replaces a file held open.
-    EXPECT_EQ(RunCommand(fake, u"INIT#5").ini, "5\r\n");
-    EXPECT_EQ(RunCommand(fake, u"/?").balloon, kUsage);
-    EXPECT_TRUE(RunCommand(fake, u"TestPoint").testWindow);
     fake.failWrites = true;
     EXPECT_EQ(RunCommand(fake, u"INIT#9").report, u"File error: Could not write 'vek.ini'");
-    EXPECT_EQ(RunCommand(WithHost(1252), u"INIT#４２日").report,
-              u"INIT: File error: '４２日' cannot be written in the system's code page");
     // In a drive's root the path keeps both backslashes.
     FakePlatform root;
     root.currentDirectory = u"C:\\";
@@ -437,26 +403,22 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
     // clang-format off
     const std::pair<HostSnapshot, Hwnd> cases[] = {
         {Snapshot("name^host\r\nabc.hwnd^1234\r\n"), 1234}, {Snapshot("hwnd^77\r\n"), 77},
-        {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11}, {Snapshot("x.hwnd^ 5 678 \r\n"), 5678},
-        {Snapshot("x.hwnd^42abc\r\n"), 42}, {Snapshot("x.hwnd^-2147483648\r\n"), -2147483648},
-        {Snapshot("x.hwnd^9\rtrailing"), 9}, {Snapshot("1234abc^value\r\n"), 0},
+        {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11}, {Snapshot("x.hwnd^42abc\r\n"), 42},
+        {Snapshot("x.hwnd^-2147483648\r\n"), -2147483648}, {Snapshot("x.hwnd^9\rtrailing"), 9},
         {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0}, {Snapshot("x.HWND^5\r\n"), 0},
-        {Snapshot("x.hwndx^5\r\n"), 0},
-        {Snapshot("x.hwnd^1234"), 0}, {Snapshot("x.hwnd^1234\n"), 0},
-        {Snapshot("x.hwnd^99999999999\r\n"), 0}, {Snapshot("x.hwnd^&HFFFFFFFFF\r\n"), 0},
+        {Snapshot("x.hwnd^1234\n"), 0}, {Snapshot("x.hwnd^99999999999\r\n"), 0},
         {Snapshot("\x96\xbc\x91\x4f^\x82\xb3\r\nx.hwnd^5\r\n"), 5},
         // 0x83 0x68 is one Shift_JIS character (in code page 1252: two, see below).
         {Snapshot("\x83hwnd^99\r\nx.hwnd^42\r\n"), 42},
         // The header is skipped as bytes, never read as text.
         {Snapshot("hwnd^7\r\n", 4, std::string_view("\0\0\0\x83", 4)), 7},
-        {Snapshot("^5\r\n", 4, "hwnd"), 0},
         // Only the snapshot is seen.
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 12), 4321},
         {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 11), 0},
     };
     // clang-format on
     FakePlatform fake;
-    fake.windows = {5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, 5678, -2147483648};
+    fake.windows = {5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, -2147483648};
     for (const auto& [snapshot, target] : cases) {
         fake.hostMemory["Sakura"] = snapshot;
         EXPECT_EQ(FindHostHwnd(fake).window, target) << target;
