@@ -50,12 +50,13 @@ TEST_P(EndToEnd, EveryTextReachesTheHostInShiftJisWhereCodePage932HoldsItElseInU
     std::wstring script = L"～" + std::wstring(10000, L'あ');
     script.append(32000 - 8 - GetParam().wstring().size() - script.size(), L'a');
     Delivers(L"SEND#" + script, L"Script: " + script);
-    // Texts code page 932 lacks: JIS's variants, and 〜, the wave dash an input method types.
-    for (const std::wstring text :
-         {L"Café del Mar", L"😀🎵", L"한국어", L"简体中文", L"〜", L"‖−¢£¬—"})
-        Delivers(L"SEND#" + text, L"Script: " + text, false);
-    // Read and sent in Shift_JIS: ソ表能 end in the byte 0x5C, ① and 髙 are NEC's and IBM's,
-    // ～∥－￠￡￢― code page 932's own variants; a lead byte cut off becomes ・.
+    // Code page 932's variants of Shift_JIS characters, JIS's among the texts it does not hold;
+    // 〜 is the wave dash an input method types.
+    for (const wchar_t* text : {L"ｶﾀｶﾅ", L"日本語のテキスト表示", L"～∥－￠￡￢―①髙"})
+        Delivers(L"SEND#" + std::wstring(text), L"Script: " + std::wstring(text));
+    for (const wchar_t* text : {L"Café del Mar", L"😀🎵", L"한국어", L"简体中文", L"〜", L"‖−¢£¬—"})
+        Delivers(L"SEND#" + std::wstring(text), L"Script: " + std::wstring(text), false);
+    // ソ表能 end in the byte 0x5C, ① and 髙 are NEC's and IBM's; a lead byte cut off becomes ・.
     WriteBytes(dir / L"jp.txt", Bytes(932, L"ソ表能\r\n①髙 ｶﾀｶﾅ ～∥－￠￡￢―\r\n") + "\x82\r\n");
     Delivers(L"FILE#jp.txt", L"Reference3: ソ表能\\n①髙 ｶﾀｶﾅ ～∥－￠￡￢―\\n・\\n");
     WriteBytes(dir / L"utf8.txt", Bytes(CP_UTF8, L"Café 😀 〜\r\n"));
