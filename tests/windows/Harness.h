@@ -65,9 +65,8 @@ inline std::wstring WindowText(HWND hwnd) {
 }
 
 inline fs::path Beside(const wchar_t* name) {  // beside this program
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return fs::path(self, self + length).replace_filename(name);
+    wchar_t own[MAX_PATH];
+    return fs::path(own, own + GetModuleFileNameW(nullptr, own, MAX_PATH)).replace_filename(name);
 }
 
 // The vek.exe files under test: VEK_TEST_EXES, ';' between paths, else the one beside this.
@@ -114,22 +113,17 @@ struct Host {
         }
         if (message != WM_DROPFILES) return DefWindowProcW(hwnd, message, wParam, lParam);
         const auto drop = reinterpret_cast<HDROP>(wParam);
-        std::wstring path(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
-        self.drops.push_back(path);
+        wchar_t path[MAX_PATH];
+        self.drops.emplace_back(path, DragQueryFileW(drop, 0, path, MAX_PATH));
         DragFinish(drop);
         return 0;
     }
 };
 
-struct Box {  // a message box of the run, answered
-    std::wstring caption, text;
-    bool topmost;
-};
 struct RunResult {
     DWORD exitCode = STILL_ACTIVE;
-    ULONGLONG ended = 0;  // ms after the start
-    std::vector<Box> boxes;
+    ULONGLONG ended = 0;                                              // ms after the start
+    std::vector<std::tuple<std::wstring, std::wstring, bool>> boxes;  // caption, text, topmost
     // Every 20 ms, each visible window but a box: when (ms), which, where, foreground or not.
     std::vector<std::tuple<ULONGLONG, HWND, RECT, bool>> samples;
     std::string err;  // what it wrote to standard error, when it had one
@@ -192,7 +186,7 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
                 for (HWND c = nullptr; text.empty() && (c = FindWindowExW(w, c, L"Static", 0));)
                     text = WindowText(c);
                 const bool topmost = (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-                run.boxes.push_back({WindowText(w), text, topmost});
+                run.boxes.emplace_back(WindowText(w), text, topmost);
                 PostMessageW(w, WM_COMMAND, IDOK, 0);
             }
         }

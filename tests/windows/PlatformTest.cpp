@@ -13,14 +13,11 @@ namespace {
 
 win32::Win32Platform platform;  // it keeps nothing between calls but its own window, none here
 
-template <typename F>
-std::wstring Report(F&& f) {  // of the RuntimeFailure f throws
-    try {
-        f();
-    } catch (const RuntimeFailure& failure) {
-        return fs::path(failure.Report()).wstring();
-    }
+std::wstring Report(const std::function<void()>& f) try {  // of the RuntimeFailure f throws
+    f();
     return L"no failure";
+} catch (const RuntimeFailure& failure) {
+    return fs::path(failure.Report()).wstring();
 }
 
 std::string ReadAll(const fs::path& path) {  // in several reads
@@ -161,8 +158,7 @@ TEST(PlatformHostMemory, TheSnapshotHoldsTheFirst1024BytesAndUnreadableMemoryIsR
 }
 
 TEST(PlatformMessages, AWindowThatIsGoneIsHandedNothing) {
-    const HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
-    DestroyWindow(gone);
+    const HWND gone = Host().hwnd;  // destroyed with its host
     EXPECT_FALSE(platform.WindowExists(Id(gone)));
     EXPECT_EQ(platform.SendCopyData(Id(gone), 9801, "x").handed, Handed::GoneBefore);
     const auto block = BuildDropBlock(platform, u"C:\\a");
