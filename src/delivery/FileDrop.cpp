@@ -5,20 +5,16 @@
 namespace vek {
 
 std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16string_view path) {
-    // The ANSI code page holds the path exactly where its bytes read back as
-    // the path: a character the code page lacks comes back as '?', and a lone
-    // surrogate, which UTF-8 as the ANSI code page writes without reporting a
-    // loss, as U+FFFD.
-    const std::string list = platform.Encode(CodePage::Ansi, path);
-    if (platform.Decode(CodePage::Ansi, list) == path) {
+    // The 8-bit list, in the ANSI code page, wherever it holds the path exactly.
+    if (const std::optional<std::string> list = platform.EncodeExactly(CodePage::Ansi, path)) {
         // The block has the size of the path's wide list, or more where the
         // 8-bit list needs it: UTF-8 as the ANSI code page takes up to three
         // bytes a character.
         std::vector<std::uint8_t> block(
-            std::max(kDropHeaderSize + 2 * (path.size() + 2), kDropHeaderSize + list.size() + 2),
+            std::max(kDropHeaderSize + 2 * (path.size() + 2), kDropHeaderSize + list->size() + 2),
             0);
         block[0] = kDropHeaderSize;  // pFiles, little-endian; pt, fNC and fWide stay 0
-        std::copy(list.begin(), list.end(), block.begin() + kDropHeaderSize);
+        std::copy(list->begin(), list->end(), block.begin() + kDropHeaderSize);
         return block;
     }
     // A name the ANSI code page cannot hold goes in a wide list: UTF-16

@@ -60,16 +60,14 @@ Hwnd ReadTargetFile(Platform& platform) {
 
 void WriteTargetFile(Platform& platform, std::u16string_view argument) {
     // Every character, or nothing: vek.ini holds the very text given, never
-    // one with '?' in place of a character the code page lacks. Only bytes
-    // that read back as the text hold it: UTF-8 as the ANSI code page writes
-    // a lone surrogate as U+FFFD, and reports no loss.
-    const std::string bytes = platform.Encode(CodePage::Ansi, argument);
-    if (platform.Decode(CodePage::Ansi, bytes) != argument) {
+    // one with '?' in place of a character the code page lacks.
+    const std::optional<std::string> bytes = platform.EncodeExactly(CodePage::Ansi, argument);
+    if (!bytes) {
         throw RuntimeFailure(FailureKind::FileError,
                              Quoted(argument) + u" cannot be written in the system's code page")
             .AddContext(u"INIT");
     }
-    platform.ReplaceFileContent(kTargetFile, bytes + "\r\n");
+    platform.ReplaceFileContent(kTargetFile, *bytes + "\r\n");
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -167,10 +168,19 @@ public:
         AppendDecoded(cp, bytes, out);
         return out;
     }
-    std::string Encode(CodePage cp, std::u16string_view text, bool* lossy = nullptr) const {
+    std::string Encode(CodePage cp, std::u16string_view text) const {
         std::string out;
-        AppendEncoded(cp, text, out, lossy);
+        AppendEncoded(cp, text, out, nullptr);
         return out;
+    }
+    // The bytes of text in code page cp where they hold it exactly, that is,
+    // where they read back as text: a character the code page lacks comes
+    // back as '?', and a lone surrogate, which UTF-8 writes as U+FFFD without
+    // reporting a loss, as U+FFFD.
+    std::optional<std::string> EncodeExactly(CodePage cp, std::u16string_view text) const {
+        std::string bytes = Encode(cp, text);
+        if (Decode(cp, bytes) != text) return std::nullopt;
+        return bytes;
     }
 };
 
