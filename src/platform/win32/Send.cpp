@@ -127,6 +127,14 @@ Delivery Failed(DWORD error) {
     return {Handed::Failed, error == ERROR_SUCCESS ? std::u16string() : SystemMessage(error)};
 }
 
+// What a watched call that did not return (it never started, the wait for it
+// failed, or the host stopped responding) means for the delivery.
+Delivery NotReturned(Watched watched, DWORD error) {
+    if (watched == Watched::NotStarted) return Failed(error);
+    if (watched == Watched::WaitFailed) return {Handed::LostTrack, SystemMessage(error)};
+    return {Handed::HungWhileHandling};
+}
+
 // What a call that returned without success means for the window it went to.
 // Access denied from a window that is still there means the system keeps a
 // program from sending or posting to one with higher rights.
@@ -167,15 +175,8 @@ Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::str
                                 INFINITE, &answer) != 0);
     });
     DWORD error = 0;
-    switch (CallWatched(call, window, error)) {
-        case Watched::NotStarted:
-            return Failed(error);
-        case Watched::WaitFailed:
-            return {Handed::LostTrack, SystemMessage(error)};
-        case Watched::Hung:
-            return {Handed::HungWhileHandling};
-        case Watched::Returned:
-            break;
+    if (const Watched watched = CallWatched(call, window, error); watched != Watched::Returned) {
+        return NotReturned(watched, error);
     }
     if (call->done) return {Handed::Taken};
     // The window was there just before the send: gone now, it may have
@@ -199,17 +200,9 @@ Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t>
         return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
     });
     DWORD error = 0;
-    switch (CallWatched(call, window, error)) {
-        case Watched::NotStarted:
-            return Failed(error);
-        case Watched::WaitFailed:
-            memory.Detach();  // the post may still be using it
-            return {Handed::LostTrack, SystemMessage(error)};
-        case Watched::Hung:
-            memory.Detach();  // the post may still be using it
-            return {Handed::HungWhileHandling};
-        case Watched::Returned:
-            break;
+    if (const Watched watched = CallWatched(call, window, error); watched != Watched::Returned) {
+        if (watched != Watched::NotStarted) memory.Detach();  // the post may still be using it
+        return NotReturned(watched, error);
     }
     // The receiver frees the block once it has the message; a post that
     // failed leaves it to us, and the drop never arrives.
