@@ -45,7 +45,7 @@ void ConsumeHiddenStart(HINSTANCE instance) {
     DestroyWindow(eater);
 }
 
-// The platform a fault that escapes is reported through.
+// The platform a fault that escapes is reported through, while Main runs.
 Win32Platform* g_platform = nullptr;
 
 // A fault of the program itself (an exception where none may leave, a call
@@ -68,7 +68,11 @@ int Main(HINSTANCE instance) {
     std::set_terminate(&OnTerminate);
     ConsumeHiddenStart(instance);
     Win32Platform platform;
+    // Faults are reported through platform while it lives, and no longer.
     g_platform = &platform;
+    struct Forget {
+        ~Forget() { g_platform = nullptr; }
+    } forget;
     try {
         F_ZERO form(platform);
         FormWindow window(instance, form);
