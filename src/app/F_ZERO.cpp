@@ -1,7 +1,5 @@
 #include "app/F_ZERO.h"
 
-#include <algorithm>
-
 #include "app/CommandLine.h"
 #include "app/UsageText.h"
 #include "balloon/Player.h"
@@ -23,24 +21,16 @@ constexpr std::uint32_t kSstpMarker = 9801;
 // are the player's new-line tag.
 constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\n";
 
-// Characters of a request a report quotes: enough to tell which request it
-// was, and a report stays short enough for every place it may go (a pipe
-// nobody reads before the run ends, the event log).
-constexpr std::size_t kQuotedRequestLength = 1000;
-
-constexpr std::u16string_view kInvisible =
+constexpr std::u16string_view kNobody =
     u"this program runs where no window can be seen (as a service, or as a task that runs "
     u"whether the user is logged on or not)";
+constexpr std::u16string_view kNobodyNow =
+    u"nobody can answer a window now (the session is locked or disconnected)";
 
-// A request as a report quotes it: the start of a long one, and its length.
-std::u16string QuotedRequest(std::u16string_view request) {
-    if (request.size() <= kQuotedRequestLength) return std::u16string(request);
-    std::size_t cut = kQuotedRequestLength;
-    if (IsHighSurrogate(request[cut - 1])) --cut;  // never half a character
-    const auto pairs = std::count_if(request.begin(), request.end(), IsLowSurrogate);
-    return std::u16string(request.substr(0, cut)) + u"... (" +
-           PlainNumber(static_cast<std::int64_t>(request.size()) - pairs) + u" characters in all)";
-}
+// What standard error is told of a request that goes nowhere, before the
+// quoted request.
+constexpr std::u16string_view kNotSentLine =
+    u"VEK: the request was not sent: no host window is known: ";
 
 }  // namespace
 
@@ -60,7 +50,7 @@ Outcome F_ZERO::Form_Load() {
         return Outcome::EndRun;
     }
     if (commandText.starts_with(u"TestPoint")) {
-        return Shown(Outcome::ShowTestWindow, u"the test window");
+        return Shown(Outcome::ShowTestWindow, u"the test window", {}, Onlooker::User);
     }
 
     TargetHwnd = ReadTargetFile(platform_);
@@ -89,8 +79,9 @@ Outcome F_ZERO::Form_Load() {
 void F_ZERO::DropCommand(std::u16string_view argument) {
     const std::u16string path = platform_.CurrentDirectory() + u"\\" + std::u16string(argument);
     if (platform_.FileExists(path) && IsWindowTarget(TargetHwnd)) {
-        RequireDropTaken(platform_.PostDropFiles(TargetHwnd, BuildDropBlock(platform_, path)),
-                         TargetHwnd);
+        const std::vector<std::uint8_t> block = BuildDropBlock(platform_, path);
+        handedOver_ = true;
+        RequireDropTaken(platform_, platform_.PostDropFiles(TargetHwnd, block), TargetHwnd);
     }
 }
 
@@ -106,24 +97,32 @@ Outcome F_ZERO::SendSstp(std::u16string request) {
                                  HigherRights(u"the host that published " + Quoted(refusedHost_)) +
                                      u": its shared memory cannot be read");
         }
-        // The balloon plays the request itself: its bytes go, and no copy of
-        // a large request (FILE) is made.
-        std::string().swap(bytes);
-        request.insert(0, kNotReadyText);
-        BlnText = std::move(request);
         // Nothing was delivered: a script must not read the balloon as success.
         exitCode_ = 1;
-        return Shown(StartBln(), u"\"Object Platform is not ready!!\" (no host window is known)",
-                     std::u16string_view(BlnText).substr(kNotReadyText.size()));
+        const Outcome outcome = Shown(
+            StartBln(), u"\"Object Platform is not ready!!\" (no host window is known)", request);
+        // The balloon plays the start of a long request, as a report quotes
+        // it: nobody reads a whole file typed out at one character a tick,
+        // and the script that called waits until the balloon is done.
+        std::u16string quoted = QuotedRequest(request);
+        std::u16string().swap(request);
+        std::string().swap(bytes);
+        if (platform_.ErrorOutput() != ErrorStream::None) {
+            platform_.WriteError(std::u16string(kNotSentLine) + quoted + u"\r\n");
+        }
+        BlnText = std::u16string(kNotReadyText) + quoted;
+        return outcome;
     }
     if (TargetHwnd == kShowInsteadOfSend) {
-        Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request);
+        Shown(Outcome::EndRun, u"the request (target -1 shows it instead of sending it)", request,
+              Onlooker::User);
         platform_.ShowMessage(request, MessageKind::Request);
         return Outcome::EndRun;
     }
     const std::size_t size = bytes.size();
-    RequireRequestTaken(platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes)),
-                        TargetHwnd, size);
+    handedOver_ = true;
+    const Delivery delivery = platform_.SendCopyData(TargetHwnd, kSstpMarker, std::move(bytes));
+    RequireRequestTaken(platform_, delivery, TargetHwnd, size);
     return Outcome::EndRun;
 }
 
@@ -134,18 +133,17 @@ Outcome F_ZERO::StartBln() {
     return Outcome::ShowBalloon;
 }
 
-Outcome F_ZERO::Shown(Outcome outcome, std::u16string_view what,
-                      std::u16string_view request) const {
-    // Nobody would see it, and a window waiting to be closed would keep an
-    // unattended caller waiting for ever: the run fails and says so where
-    // its report is read.
-    if (!platform_.CanShowWindows()) {
-        std::u16string report =
-            std::u16string(what) + u" cannot be shown: " + std::u16string(kInvisible);
-        if (!request.empty()) report += u": " + QuotedRequest(request);
-        throw RuntimeFailure(FailureKind::SystemError, std::move(report));
-    }
-    return outcome;
+Outcome F_ZERO::Shown(Outcome outcome, std::u16string_view what, std::u16string_view request,
+                      Onlooker needed) const {
+    // Nobody would see it, or a window waiting to be closed would keep an
+    // unattended caller waiting: the run fails and says so where its report
+    // is read.
+    const Onlooker onlooker = platform_.WhoSeesWindows();
+    if (onlooker == Onlooker::User || onlooker == needed) return outcome;
+    std::u16string report = std::u16string(what) + u" cannot be shown: " +
+                            std::u16string(onlooker == Onlooker::Nobody ? kNobody : kNobodyNow);
+    if (!request.empty()) report += u": " + QuotedRequest(request);
+    throw RuntimeFailure(FailureKind::SystemError, std::move(report));
 }
 
 Outcome F_ZERO::TmBln_Timer() {

@@ -33,6 +33,10 @@ public:
     // reported that nothing could be delivered, else 0.
     int ExitCode() const { return exitCode_; }
 
+    // True once a request or a drop went to the host: a failure after that
+    // may follow a delivery.
+    bool HandedOver() const { return handedOver_; }
+
     // Form state, zero or empty when the form loads.
     Hwnd TargetHwnd = 0;
     std::u16string BlnText;
@@ -44,15 +48,17 @@ private:
     Outcome SendSstp(std::u16string request);
     Outcome StartBln();
     void DropCommand(std::u16string_view argument);
-    // outcome, when what it shows can be seen; else a failure naming what,
-    // with the request that would be lost.
-    Outcome Shown(Outcome outcome, std::u16string_view what,
-                  std::u16string_view request = {}) const;
+    // outcome, when what it shows can be seen by the onlooker it needs (one
+    // who may come later, for a window that closes by itself); else a
+    // failure naming what, with the request that would be lost.
+    Outcome Shown(Outcome outcome, std::u16string_view what, std::u16string_view request = {},
+                  Onlooker needed = Onlooker::NobodyNow) const;
 
     Platform& platform_;
     // A host memory that may not be read, met while looking the host up.
     std::u16string refusedHost_;
     int exitCode_ = 0;
+    bool handedOver_ = false;
 };
 
 }  // namespace vek

@@ -7,57 +7,74 @@
 namespace vek {
 namespace {
 
-// Standard error's line for a fault of the program; the report is the line
-// without "VEK: " and the line end.
+// Standard error's line for a report: these around it.
+constexpr std::u16string_view kLineStart = u"VEK: ";
+constexpr std::u16string_view kLineEnd = u"\r\n";
+
+// Lines written as they are: they may have to be reported when no memory is
+// left to build one.
 constexpr std::u16string_view kInternalErrorLine =
     u"VEK: internal error: vek.exe stopped on a fault of its own; whether the request reached "
     u"the host is not known\r\n";
+constexpr std::u16string_view kOutOfMemoryLine = u"VEK: Out of memory\r\n";
+constexpr std::u16string_view kOutOfMemoryAfterHandOverLine =
+    u"VEK: Out of memory once the request had gone to the host: it may have reached it: sending "
+    u"it again may deliver it twice\r\n";
 
-struct Described {
-    std::u16string report;
-    int exitCode = 1;
-};
-
-Described Describe(const Platform& platform, const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const RuntimeFailure& runtime) {
-        return {runtime.Report(), runtime.ExitCode()};
-    } catch (const std::bad_alloc&) {
-        return {u"Out of memory"};
-    } catch (const std::exception& other) {
-        return {u"Unexpected failure: " + platform.Decode(CodePage::Utf8, other.what())};
-    } catch (...) {
-        return {u"Unexpected failure"};
-    }
+// The report a line carries.
+constexpr std::u16string_view ReportOf(std::u16string_view line) {
+    return line.substr(kLineStart.size(), line.size() - kLineStart.size() - kLineEnd.size());
 }
 
 // line is what standard error gets: "VEK: ", the report and a line end.
-void Route(Platform& platform, std::u16string_view line, std::u16string_view report) {
+void Route(Platform& platform, std::u16string_view line) {
     const ErrorStream where = platform.ErrorOutput();
     // A write that fails (a pipe whose reader has gone, a full disk) counts
     // as no standard error: the report must still reach somebody.
     const bool written = where != ErrorStream::None && platform.WriteError(line);
     if (written && where == ErrorStream::Captured) return;  // a program has it
-    if (platform.CanShowWindows()) {
-        platform.ShowMessage(report, MessageKind::Failure);
+    if (platform.WhoSeesWindows() == Onlooker::User) {
+        platform.ShowMessage(ReportOf(line), MessageKind::Failure);
     } else if (!written) {
-        platform.WriteEventLog(report);
+        platform.WriteEventLog(ReportOf(line));
     }
+}
+
+void RouteReport(Platform& platform, std::u16string_view report) {
+    Route(platform, std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd));
 }
 
 }  // namespace
 
-int ReportFailure(Platform& platform, const std::exception_ptr& failure) {
-    const Described failed = Describe(platform, failure);
-    Route(platform, u"VEK: " + failed.report + u"\r\n", failed.report);
-    return failed.exitCode;
+int ReportFailure(Platform& platform, const std::exception_ptr& failure, bool handedOver) {
+    // After the hand-over, a failure that is not the hand-over's own verdict
+    // says nothing of whether the request arrived.
+    int exitCode = handedOver ? 2 : 1;
+    try {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const RuntimeFailure& runtime) {
+            exitCode = runtime.ExitCode();
+            RouteReport(platform, runtime.Report());
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& other) {
+            RouteReport(platform,
+                        u"Unexpected failure: " + platform.Decode(CodePage::Utf8, other.what()));
+        } catch (...) {
+            RouteReport(platform, u"Unexpected failure");
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory, maybe only now while the report was being built: a
+        // line that needs none.
+        Route(platform, handedOver ? kOutOfMemoryAfterHandOverLine : kOutOfMemoryLine);
+    }
+    return exitCode;
 }
 
 int ReportInternalError(Platform& platform) {
-    Route(platform, kInternalErrorLine,
-          kInternalErrorLine.substr(5, kInternalErrorLine.size() - 7));
-    return 3;
+    Route(platform, kInternalErrorLine);
+    return kInternalErrorExitCode;
 }
 
 }  // namespace vek

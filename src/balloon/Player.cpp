@@ -1,5 +1,6 @@
 #include "balloon/Player.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "text/Failure.h"
@@ -14,6 +15,17 @@ std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
     const std::size_t i = static_cast<std::size_t>(pos - 1);
     if (i + 1 < text.size() && IsHighSurrogate(text[i]) && IsLowSurrogate(text[i + 1])) return 2;
     return 1;
+}
+
+// The units the player takes at once at 0-based index i: a tag whole, a wait
+// tag with the character after it, or one character.
+std::size_t PlayedUnits(std::u16string_view text, std::size_t i) {
+    const std::u16string_view tag = text.substr(i, 2);
+    if (tag == u"\\w" || tag == u"/w") {
+        return std::min(2 + static_cast<std::size_t>(UnitsAt(text, i + 3)), text.size() - i);
+    }
+    if (tag == u"\\n" || tag == u"/n" || tag == u"\\c" || tag == u"/c") return 2;
+    return static_cast<std::size_t>(UnitsAt(text, i + 1));
 }
 
 std::int32_t Checked(std::int64_t value) {
@@ -62,6 +74,17 @@ bool BlnStep(std::u16string_view text, std::u16string& shown, std::int32_t& pos,
         pos = Checked(std::int64_t{pos} + units);
     }
     return true;
+}
+
+std::u16string QuotedRequest(std::u16string_view request) {
+    if (request.size() <= kQuotedRequestLength) return std::u16string(request);
+    std::size_t cut = 0;
+    for (std::size_t next = 0; next <= kQuotedRequestLength; next += PlayedUnits(request, next)) {
+        cut = next;
+    }
+    const auto pairs = std::count_if(request.begin(), request.end(), IsLowSurrogate);
+    return std::u16string(request.substr(0, cut)) + u"... (" +
+           PlainNumber(static_cast<std::int64_t>(request.size()) - pairs) + u" characters in all)";
 }
 
 }  // namespace vek

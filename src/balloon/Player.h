@@ -10,6 +10,7 @@
 //   \c   /c    clear: the shown text becomes empty
 // Every other character, CR and LF included, is typed as it is.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,5 +33,16 @@ inline constexpr std::int32_t kBlnLinger = 80;
 // Throws an overflow RuntimeFailure should a position leave the 32-bit range.
 bool BlnStep(std::u16string_view text, std::u16string& shown, std::int32_t& pos,
              std::int32_t& wait);
+
+// Characters of a request a report or the balloon quotes: enough to tell
+// which request it was, and a report stays short enough for every place it
+// may go (a pipe nobody reads before the run ends, the event log), the
+// balloon short enough to be read, and over within minutes.
+inline constexpr std::size_t kQuotedRequestLength = 1000;
+
+// A request as a report or the balloon quotes it: a long one cut to its first
+// kQuotedRequestLength units, where the player would end a character or a
+// tag, then "... (N characters in all)".
+std::u16string QuotedRequest(std::u16string_view request);
 
 }  // namespace vek

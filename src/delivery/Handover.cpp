@@ -8,6 +8,12 @@ namespace {
 
 constexpr std::u16string_view kAgain = u": sending it again may deliver it twice";
 
+// Nothing in the system's documentation says that a message still on its
+// way is dropped when its sender gives up on it, or ends: the host may take
+// it whenever it responds again.
+constexpr std::u16string_view kMayStillReach =
+    u" may have reached it, or may still reach it if the host responds";
+
 std::u16string HostWindow(Hwnd target) {
     return u"the host window " + PlainNumber(target);
 }
@@ -21,65 +27,52 @@ std::u16string HostWindow(Hwnd target) {
         .MayHaveArrived();
 }
 
-std::u16string NotTakenBy(std::u16string_view what, Hwnd target, std::u16string_view error) {
-    std::u16string report =
-        std::u16string(what) + u" was not taken by window " + PlainNumber(target);
-    if (!error.empty()) report += u": " + std::u16string(error);
-    return report;
+std::u16string ErrorOf(const Platform& platform, const Delivery& delivery) {
+    return SystemErrorReport(platform.SystemErrorText(delivery.error), delivery.error);
+}
+
+// What the host window did with what (the request, the drop), which went out
+// at least as far as the system's hand-over; returns when it was taken.
+void Require(const Platform& platform, const Delivery& delivery, Hwnd target,
+             std::u16string_view what) {
+    const std::u16string host = HostWindow(target);
+    switch (delivery.handed) {
+        case Handed::Taken:
+            return;
+        case Handed::HigherRights:
+            Fail(HigherRights(host) + u": " + std::u16string(what) + u" was not taken");
+        case Handed::GoneBefore:
+            Fail(host + u" closed before it took " + std::u16string(what));
+        case Handed::ClosedWhileHandling:
+            FailMaybeArrived(host + u" closed while it handled " + std::u16string(what));
+        case Handed::HungBefore:
+            Fail(host + u" is not responding: " + std::u16string(what) + u" was not sent");
+        case Handed::HungWhileHandling:
+            FailMaybeArrived(host + u" is not responding: " + std::u16string(what) +
+                             std::u16string(kMayStillReach));
+        case Handed::Failed: {
+            std::u16string report =
+                std::u16string(what) + u" was not taken by window " + PlainNumber(target);
+            if (delivery.error != 0) report += u": " + ErrorOf(platform, delivery);
+            Fail(std::move(report));
+        }
+        case Handed::LostTrack:
+            FailMaybeArrived(u"waiting for " + host + u" failed: " + ErrorOf(platform, delivery) +
+                             u": " + std::u16string(what) + u" may have reached it");
+    }
 }
 
 }  // namespace
 
-void RequireRequestTaken(const Delivery& delivery, Hwnd target, std::size_t bytes) {
-    const std::u16string request =
-        u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes)) + u" bytes)";
-    const std::u16string host = HostWindow(target);
-    switch (delivery.handed) {
-        case Handed::Taken:
-            return;
-        case Handed::HigherRights:
-            Fail(HigherRights(host) + u": " + request + u" was not taken");
-        case Handed::GoneBefore:
-            Fail(host + u" closed before it took " + request);
-        case Handed::ClosedWhileHandling:
-            FailMaybeArrived(host + u" closed while it handled " + request);
-        case Handed::HungBefore:
-            Fail(host + u" is not responding: " + request + u" was not sent");
-        case Handed::HungWhileHandling:
-            // What Windows does with a sent message whose sender ends: the
-            // receiver finishes one it has begun and never sees one it has not.
-            FailMaybeArrived(host + u" is not responding: " + request +
-                             u" may have reached it (a request the host had begun is handled to "
-                             u"its end, one it had not begun is dropped as vek.exe ends)");
-        case Handed::Failed:
-            Fail(NotTakenBy(request, target, delivery.error));
-        case Handed::LostTrack:
-            FailMaybeArrived(u"waiting for " + host + u" failed: " + delivery.error + u": " +
-                             request + u" may have reached it");
-    }
+void RequireRequestTaken(const Platform& platform, const Delivery& delivery, Hwnd target,
+                         std::size_t bytes) {
+    if (delivery.handed == Handed::Taken) return;
+    Require(platform, delivery, target,
+            u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes)) + u" bytes)");
 }
 
-void RequireDropTaken(const Delivery& delivery, Hwnd target) {
-    const std::u16string host = HostWindow(target);
-    switch (delivery.handed) {
-        case Handed::Taken:
-            return;
-        case Handed::HigherRights:
-            Fail(HigherRights(host) + u": the file drop was not taken");
-        case Handed::GoneBefore:
-        case Handed::ClosedWhileHandling:
-            Fail(host + u" closed before it took the file drop");
-        case Handed::HungBefore:
-        case Handed::HungWhileHandling:
-            Fail(host +
-                 u" is not responding: the file drop was not handed over; drop the file "
-                 u"again once the host responds");
-        case Handed::Failed:
-            Fail(NotTakenBy(u"the file drop", target, delivery.error));
-        case Handed::LostTrack:
-            FailMaybeArrived(u"waiting for " + host + u" failed: " + delivery.error +
-                             u": the file drop may have reached it");
-    }
+void RequireDropTaken(const Platform& platform, const Delivery& delivery, Hwnd target) {
+    Require(platform, delivery, target, u"the file drop");
 }
 
 std::u16string HigherRights(std::u16string_view who) {

@@ -1,7 +1,8 @@
 #pragma once
 // What a script is told about a request or a drop handed to the host's window:
 // the report, and whether sending again is safe. Exit code 1 promises that
-// nothing reached the host; 2 says that it may have.
+// nothing reached the host, nor will later; 2 says that it may have, or may
+// still.
 
 #include <cstddef>
 #include <string>
@@ -13,11 +14,11 @@ namespace vek {
 
 // Returns when the host took the request of the given size; else throws the
 // report of what became of it.
-void RequireRequestTaken(const Delivery& delivery, Hwnd target, std::size_t bytes);
+void RequireRequestTaken(const Platform& platform, const Delivery& delivery, Hwnd target,
+                         std::size_t bytes);
 
-// The same for a file drop. A drop the system did not hand over never
-// arrives, whatever held it up.
-void RequireDropTaken(const Delivery& delivery, Hwnd target);
+// The same for a file drop.
+void RequireDropTaken(const Platform& platform, const Delivery& delivery, Hwnd target);
 
 // The report for a host that keeps vek.exe out; who names it.
 std::u16string HigherRights(std::u16string_view who);

@@ -69,14 +69,25 @@ enum class Handed {
     GoneBefore,           // the window was gone before anything was handed over
     ClosedWhileHandling,  // the window, or its thread, ended while it handled it
     HungBefore,           // the host did not respond, and was handed nothing
-    HungWhileHandling,    // the host stopped responding while it was on its way
+    HungWhileHandling,    // the host stopped responding while it was on its way: it may
+                          // still arrive if the host responds again
     Failed,               // the system refused it (error says why): nothing was handed over
     LostTrack,            // the wait for it failed (error says why): it may have arrived
 };
 
+// The platform builds nothing once it has handed something over: running out
+// of memory then must not pass for "nothing arrived". The report is the core's.
 struct Delivery {
     Handed handed = Handed::Taken;
-    std::u16string error;  // the system's message, for Failed and LostTrack
+    std::uint32_t error = 0;  // the system's error number, for Failed and LostTrack; 0: none given
+};
+
+// Who would see a window of the program now.
+enum class Onlooker {
+    Nobody,     // nobody ever: a service's or a scheduled task's window station, session 0
+    NobodyNow,  // it would be seen later, but nobody can act on it now: the session is
+                // disconnected, or the workstation locked (the input desktop is another)
+    User,       // the user at the screen
 };
 
 // What became of reading a host's shared memory: there is none under that
@@ -135,23 +146,28 @@ public:
     // Hands a file-drop block (DROPFILES header and list) to the target window
     // in a posted WM_DROPFILES message, watched as SendCopyData's message is,
     // and says what became of it. The system hands another process the block
-    // in a message the host must take before the drop is posted: a host that
-    // stops responding meanwhile never gets the drop.
+    // in a message it sends, and posts the drop once the host has taken it: a
+    // host that stops responding meanwhile may still take it when it responds.
     virtual Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) = 0;
 
     // Shows text in a modal message box captioned "VEK" with one OK button,
     // in front of every other window.
     virtual void ShowMessage(std::u16string_view text, MessageKind kind) = 0;
 
-    // False where no window of the program can be seen: a service's or a
-    // scheduled task's window station, where a message box waits forever.
-    virtual bool CanShowWindows() const = 0;
+    // Who would see a window shown now. A message box waits for a click, so
+    // one is shown only to a User; a window that closes by itself may be shown
+    // unless Nobody would ever see it.
+    virtual Onlooker WhoSeesWindows() const = 0;
 
     // Where standard error leads, and a text written there: UTF-16 on a
     // console, else in the code page the caller's tools read it in. False
     // when the text could not be written.
     virtual ErrorStream ErrorOutput() const = 0;
     virtual bool WriteError(std::u16string_view text) = 0;
+
+    // The system's text for an error number, without its line end; empty
+    // where the system has none.
+    virtual std::u16string SystemErrorText(std::uint32_t error) const = 0;
 
     // Writes text as an error event into the system's event log, where an
     // administrator looks for what an unattended program did; where the log

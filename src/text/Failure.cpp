@@ -1,5 +1,7 @@
 #include "text/Failure.h"
 
+#include "text/Text.h"
+
 namespace vek {
 namespace {
 
@@ -9,6 +11,14 @@ constexpr std::u16string_view kTitles[] = {u"Type mismatch", u"Overflow",
                                            u"System error"};
 
 }  // namespace
+
+std::u16string SystemErrorReport(std::u16string_view systemText, std::uint32_t error) {
+    // The system ends its texts with a full stop and a line end.
+    const std::size_t end = systemText.find_last_not_of(u"\r\n .");
+    const std::u16string_view text =
+        end == std::u16string_view::npos ? u"system error" : systemText.substr(0, end + 1);
+    return std::u16string(text) + u" (error " + PlainNumber(std::int64_t{error}) + u")";
+}
 
 RuntimeFailure& RuntimeFailure::AddContext(std::u16string_view context) {
     context_ =

@@ -7,6 +7,7 @@
 // what failed may have reached it, so that a script knows whether sending
 // again is safe.
 
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ enum class FailureKind {
     FileError,        // a file that cannot be opened, read or written
     SystemError,      // any other failing system call
 };
+
+// The system's text for an error, as a report quotes it: with its number,
+// so that an unusual one can be looked up, and a word where the system has
+// no text.
+std::u16string SystemErrorReport(std::u16string_view systemText, std::uint32_t error);
 
 class RuntimeFailure : public std::exception {
 public:

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <tuple>
@@ -38,8 +39,9 @@ public:
     bool failWrites = false;         // ReplaceFileContent fails and leaves the file as it was
     ErrorStream errorStream = ErrorStream::None;
     bool errorWriteFails = false;
-    bool canShowWindows = true;
-    Delivery delivery;  // what becomes of every request and drop
+    Onlooker onlooker = Onlooker::User;
+    Delivery delivery;               // what becomes of every request and drop
+    bool failAfterHandOver = false;  // running out of memory once it went out
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
     std::string* FileBytes(std::u16string_view path);
 
@@ -67,16 +69,22 @@ public:
     bool WindowExists(Hwnd target) const override { return windows.contains(target); }
     Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
         sent.emplace_back(target, marker, std::move(bytes));
-        return delivery;
+        return Delivered();
     }
     Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override {
         drops.push_back({target, {block.begin(), block.end()}});
-        return delivery;
+        return Delivered();
     }
     void ShowMessage(std::u16string_view text, MessageKind kind) override {
         (kind == MessageKind::Failure ? failureMessages : messages).emplace_back(text);
     }
-    bool CanShowWindows() const override { return canShowWindows; }
+    Onlooker WhoSeesWindows() const override { return onlooker; }
+    // Windows' English texts for the errors the tests name.
+    std::u16string SystemErrorText(std::uint32_t error) const override {
+        if (error == 6) return u"The handle is invalid.\r\n";
+        if (error == 1816) return u"Not enough quota is available to process this command.\r\n";
+        return {};
+    }
     ErrorStream ErrorOutput() const override { return errorStream; }
     bool WriteError(std::u16string_view text) override {
         if (!errorWriteFails) errorOutput += text;
@@ -92,6 +100,10 @@ public:
     }
 
 private:
+    Delivery Delivered() const {
+        if (failAfterHandOver) throw std::bad_alloc();
+        return delivery;
+    }
     std::u16string Key(std::u16string_view path) const;
     unsigned Number(CodePage cp) const { return cp == CodePage::Ansi ? ansiCodePage_ : cp.number; }
     iconv_t Converter(CodePage cp, bool decode) const;

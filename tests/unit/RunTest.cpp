@@ -27,7 +27,7 @@ struct Result {
     std::u16string balloon;
     bool testWindow = false;
     std::optional<std::string> ini;
-    std::u16string report;
+    std::u16string report, standardError;
     int exitCode = 0;
     friend bool operator==(const Result&, const Result&) = default;
 };
@@ -37,7 +37,8 @@ void PrintTo(const Result& r, std::ostream* out) {
         for (const auto& text : texts) *out << "\n  '" << Utf8(text) << "'";
     *out << "\n  to " << r.to << ", balloon '" << Utf8(r.balloon) << "', test window "
          << r.testWindow << ", vek.ini '" << r.ini.value_or("(unchanged)") << "', report '"
-         << Utf8(r.report) << "', exit code " << r.exitCode;
+         << Utf8(r.report) << "', standard error '" << Utf8(r.standardError) << "', exit code "
+         << r.exitCode;
 }
 
 // Runs a command line on a copy of fake, so that one set-up serves several runs. A failure is
@@ -54,9 +55,11 @@ Result RunCommandLine(FakePlatform fake, std::u16string_view commandLine) {
         run.testWindow = outcome == Outcome::ShowTestWindow;
         run.exitCode = form.ExitCode();
     } catch (...) {
-        run.exitCode = ReportFailure(fake, std::current_exception());
-        run.report = fake.canShowWindows ? fake.failureMessages.at(0) : fake.eventLog.at(0);
+        run.exitCode = ReportFailure(fake, std::current_exception(), form.HandedOver());
+        run.report =
+            fake.onlooker == Onlooker::User ? fake.failureMessages.at(0) : fake.eventLog.at(0);
     }
+    run.standardError = fake.errorOutput;
     for (const auto& [target, marker, bytes] : fake.sent) {
         EXPECT_EQ(marker, 9801u);
         const bool utf8 = bytes.ends_with("\r\nCharset: UTF-8");
@@ -231,21 +234,24 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
 }
 
 // What became of a request or a drop decides the report and the exit code: 1 where it certainly
-// did not reach the host, so that sending it again is safe; 2 where it may have.
+// did not reach the host, nor will later, so that sending it again is safe; 2 where it may have.
 TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     const std::u16string host = u"System error: the host window 77 ",
                          twice = u": sending it again may deliver it twice";
     const std::u16string request = u"the request (94 bytes)", drop = u"the file drop";
     const std::u16string higher = u"runs with higher rights than vek.exe (as administrator?): ";
-    const std::u16string notHanded =
-        u"is not responding: the file drop was not handed over; drop "
-        u"the file again once the host responds";
+    const std::u16string mayStill =
+        u" may have reached it, or may still reach it if the host responds" + twice;
     const std::u16string lost =
-        u"System error: waiting for the host window 77 failed: Invalid handle (error 6): ";
+        u"System error: waiting for the host window 77 failed: The handle is invalid (error 6): ";
+    const std::u16string outOfMemory =
+        u"Out of memory once the request had gone to the host: it may have reached it" + twice;
+    const Delivery quota = {Handed::Failed, 1816}, invalidHandle = {Handed::LostTrack, 6};
     struct Reported {
         Delivery delivery;
         std::u16string report;
         int exitCode;
+        bool outOfMemory = false;  // once it went out
     };
     // clang-format off
     const Reported requests[] = {
@@ -253,25 +259,23 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
         {{Handed::GoneBefore}, host + u"closed before it took " + request, 1},
         {{Handed::ClosedWhileHandling}, host + u"closed while it handled " + request + twice, 2},
         {{Handed::HungBefore}, host + u"is not responding: " + request + u" was not sent", 1},
-        {{Handed::HungWhileHandling},
-         host + u"is not responding: " + request + u" may have reached it (a request the host "
-             u"had begun is handled to its end, one it had not begun is dropped as vek.exe "
-             u"ends)" + twice, 2},
-        {{Handed::Failed, u"No quota (error 1816)"},
-         u"System error: " + request + u" was not taken by window 77: No quota (error 1816)", 1},
-        {{Handed::LostTrack, u"Invalid handle (error 6)"},
-         lost + request + u" may have reached it" + twice, 2},
+        {{Handed::HungWhileHandling}, host + u"is not responding: " + request + mayStill, 2},
+        {quota, u"System error: " + request + u" was not taken by window 77: Not enough quota is "
+                u"available to process this command (error 1816)", 1},
+        {{Handed::Failed, 1}, u"System error: " + request + u" was not taken by window 77: system "
+                              u"error (error 1)", 1},
+        {invalidHandle, lost + request + u" may have reached it" + twice, 2},
+        {{}, outOfMemory, 2, true},
     };
-    // A drop the system did not hand over never arrives, whatever held it up.
+    // A drop on its way to a host that stopped responding may still be taken when it responds.
     const Reported drops[] = {
         {{Handed::HigherRights}, host + higher + drop + u" was not taken", 1},
         {{Handed::GoneBefore}, host + u"closed before it took " + drop, 1},
-        {{Handed::ClosedWhileHandling}, host + u"closed before it took " + drop, 1},
-        {{Handed::HungBefore}, host + notHanded, 1},
-        {{Handed::HungWhileHandling}, host + notHanded, 1},
+        {{Handed::HungBefore}, host + u"is not responding: " + drop + u" was not sent", 1},
+        {{Handed::HungWhileHandling}, host + u"is not responding: " + drop + mayStill, 2},
         {{Handed::Failed}, u"System error: " + drop + u" was not taken by window 77", 1},
-        {{Handed::LostTrack, u"Invalid handle (error 6)"},
-         lost + drop + u" may have reached it" + twice, 2},
+        {invalidHandle, lost + drop + u" may have reached it" + twice, 2},
+        {{}, outOfMemory, 2, true},
     };
     // clang-format on
     for (const auto& [command, table] :
@@ -279,6 +283,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
         for (const Reported& c : table) {
             FakePlatform fake = WithHost();
             fake.delivery = c.delivery;
+            fake.failAfterHandOver = c.outOfMemory;
             const Result run = RunCommand(fake, command);
             EXPECT_EQ(std::pair(run.report, run.exitCode), std::pair(c.report, c.exitCode));
         }
@@ -286,28 +291,33 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
 }
 
 // A report always reaches somebody and waits for nobody: a program that captures standard error
-// has it; else a box shows it where one can be seen, and the event log keeps it where none can.
+// has it; else a box shows it where the user can click it now, and the event log keeps it where
+// nobody can.
 TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     struct Routing {
         ErrorStream stream;
-        bool visible, writeFails, onStandardError, inABox, inTheEventLog;
+        Onlooker onlooker;
+        bool writeFails, onStandardError, inABox, inTheEventLog;
     };
     using enum ErrorStream;
+    using enum Onlooker;
     // clang-format off
     const Routing cases[] = {
-        {.stream = None, .visible = true, .inABox = true},
-        {.stream = Console, .visible = true, .onStandardError = true, .inABox = true},
-        {.stream = Captured, .visible = true, .onStandardError = true},
-        {.stream = Captured, .visible = true, .writeFails = true, .inABox = true},  // reader gone
-        {.stream = None, .visible = false, .inTheEventLog = true},
-        {.stream = Console, .visible = false, .onStandardError = true},
-        {.stream = Captured, .visible = false, .writeFails = true, .inTheEventLog = true},
+        {.stream = None, .onlooker = User, .inABox = true},
+        {.stream = Console, .onlooker = User, .onStandardError = true, .inABox = true},
+        {.stream = Captured, .onlooker = User, .onStandardError = true},
+        {.stream = Captured, .onlooker = User, .writeFails = true, .inABox = true},  // reader gone
+        {.stream = None, .onlooker = Nobody, .inTheEventLog = true},
+        {.stream = Console, .onlooker = Nobody, .onStandardError = true},
+        {.stream = Captured, .onlooker = Nobody, .writeFails = true, .inTheEventLog = true},
+        {.stream = None, .onlooker = NobodyNow, .inTheEventLog = true},
+        {.stream = Console, .onlooker = NobodyNow, .onStandardError = true},
     };
     // clang-format on
     for (const Routing& c : cases) {
         FakePlatform fake;
         fake.errorStream = c.stream;
-        fake.canShowWindows = c.visible;
+        fake.onlooker = c.onlooker;
         fake.errorWriteFails = c.writeFails;
         const auto failure = std::make_exception_ptr(RuntimeFailure(FailureKind::FileError, u"x"));
         EXPECT_EQ(ReportFailure(fake, failure), 1);
@@ -335,34 +345,60 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     EXPECT_EQ(fake.failureMessages, std::vector{internal});
 }
 
-// Where no window can be seen, nothing waits to be closed: what would show one fails with a
-// report instead, with the start of the request it would show; what shows nothing goes on.
-TEST(RunTest, WhereNoWindowCanBeSeenNothingIsShown) {
-    const std::u16string unseen =
+// Where nobody can click a window now, nothing waits to be closed: what would show one fails with
+// a report instead, with the start of the request it would show; a balloon, which closes by
+// itself, still plays where it will be seen later. A request is quoted up to its 1000th unit,
+// never cut inside a character or a tag.
+TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
+    const std::u16string nobody =
         u" cannot be shown: this program runs where no window can be seen (as a service, or as a "
         u"task that runs whether the user is logged on or not)";
-    // A request is quoted up to its 1000th character, here before a character of two units.
+    const std::u16string nobodyNow =
+        u" cannot be shown: nobody can answer a window now (the session is locked or "
+        u"disconnected)";
+    // 36 units of the request go before the script: the 1000th is the first of a pair or a tag.
     const std::u16string script = std::u16string(963, u'x') + u"😀";
     const std::u16string quoted =
         Send(u"Script: " + script, u"UTF-8").substr(0, 999) + u"... (1028 characters in all)";
+    const std::u16string tagScript = std::u16string(963, u'x') + u"\\w9" + std::u16string(40, u'y');
+    const std::u16string tagQuoted =
+        Send(u"Script: " + tagScript).substr(0, 999) + u"... (1074 characters in all)";
     const std::u16string minusOne = u"the request (target -1 shows it instead of sending it)";
     const std::u16string notReady = u"\"Object Platform is not ready!!\" (no host window is known)";
+    using enum Onlooker;
+    struct Shown {
+        Onlooker onlooker;
+        const char* ini;
+        std::u16string command;
+        Result result;
+    };
     // clang-format off
-    const std::tuple<const char*, std::u16string, Result> cases[] = {
-        {"77", u"/?", {.report = u"System error: the usage text" + unseen, .exitCode = 1}},
-        {"77", u"TestPoint", {.report = u"System error: the test window" + unseen, .exitCode = 1}},
-        {"-1", u"SEND#" + script, {.report = u"System error: " + minusOne + unseen + u": " + quoted,
-                                   .exitCode = 1}},
-        {"0", u"OnX", {.report = u"System error: " + notReady + unseen + u": " +
-                                 Notification(u"Event: OnX"), .exitCode = 1}},
-        {"77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}},
+    const Shown cases[] = {
+        {Nobody, "77", u"/?", {.report = u"System error: the usage text" + nobody, .exitCode = 1}},
+        {NobodyNow, "77", u"/?", {.balloon = kUsage}},
+        {NobodyNow, "77", u"TestPoint",
+         {.report = u"System error: the test window" + nobodyNow, .exitCode = 1}},
+        {Nobody, "-1", u"SEND#" + script,
+         {.report = u"System error: " + minusOne + nobody + u": " + quoted, .exitCode = 1}},
+        {NobodyNow, "-1", u"SEND#hi",
+         {.report = u"System error: " + minusOne + nobodyNow + u": " + Send(u"Script: hi"),
+          .exitCode = 1}},
+        {Nobody, "0", u"OnX", {.report = u"System error: " + notReady + nobody + u": " +
+                                          Notification(u"Event: OnX"), .exitCode = 1}},
+        {NobodyNow, "0", u"SEND#" + tagScript,
+         {.balloon = kNotReady + tagQuoted,
+          .standardError = u"VEK: the request was not sent: no host window is known: " +
+                           tagQuoted + u"\r\n", .exitCode = 1}},
+        {Nobody, "77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}},
     };
     // clang-format on
-    for (const auto& [ini, command, result] : cases) {
+    for (const Shown& c : cases) {
         FakePlatform fake = WithHost();
-        fake.canShowWindows = false;
-        fake.AddFile(u"vek.ini", ini);
-        EXPECT_EQ(RunCommand(fake, command), result);
+        fake.onlooker = c.onlooker;
+        // A program captures standard error where a row expects something on it.
+        if (!c.result.standardError.empty()) fake.errorStream = ErrorStream::Captured;
+        fake.AddFile(u"vek.ini", c.ini);
+        EXPECT_EQ(RunCommand(fake, c.command), c.result) << Utf8(c.command);
     }
 }
 

@@ -275,43 +275,22 @@ void FormWindow::UseDpi(UINT dpi) {
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-// Only what can be seen is drawn: a long text makes the window reach far
-// past the edges of the screen, and the picture of all of it would be large.
-// It is drawn off the screen first and put on it in one go, so that the text
-// never shows half drawn.
-void FormWindow::Paint(HDC screen, const RECT& dirty) {
+void FormWindow::Paint(HDC dc) {
     RECT client{};
     GetClientRect(hwnd_, &client);
-    RECT screens{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
-    screens.right = screens.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    screens.bottom = screens.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&screens), 2);
-    RECT area{};
-    if (!IntersectRect(&area, &dirty, &client) || !IntersectRect(&area, &area, &screens)) return;
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    const ScopedBitmap picture(CreateCompatibleBitmap(screen, width, height));
-    const ScopedDc dc(CreateCompatibleDC(screen));
-    if (!picture || !dc) return;
-    SelectObject(dc.Get(), picture.Get());
-    SetViewportOrgEx(dc.Get(), -area.left, -area.top, nullptr);
-
-    SetDCBrushColor(dc.Get(), kLabelBackColor);
-    FillRect(dc.Get(), &area, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SelectObject(dc.Get(), font_.Get());
-    SetTextColor(dc.Get(), kLabelForeColor);
-    SetBkMode(dc.Get(), TRANSPARENT);
+    SetDCBrushColor(dc, kLabelBackColor);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SelectObject(dc, font_.Get());
+    SetTextColor(dc, kLabelForeColor);
+    SetBkMode(dc, TRANSPARENT);
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc.Get(), &metrics);
+    GetTextMetricsW(dc, &metrics);
     LONG y = 0;
     ForEachLine(lbBlnCaption_, [&](std::wstring_view line) {
-        if (!line.empty() && y < area.bottom && y + metrics.tmHeight > area.top) {
-            RECT r{0, y, client.right, y + metrics.tmHeight};
-            DrawTextW(dc.Get(), line.data(), static_cast<int>(line.size()), &r, kLabelFormat);
-        }
+        RECT r{0, y, client.right, y + metrics.tmHeight};
+        DrawTextW(dc, line.data(), static_cast<int>(line.size()), &r, kLabelFormat);
         y += metrics.tmHeight;
     });
-    BitBlt(screen, area.left, area.top, width, height, dc.Get(), area.left, area.top, SRCCOPY);
 }
 
 void FormWindow::EndRun() {
@@ -361,14 +340,10 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;  // the paint covers everything: erasing first would flicker
         case WM_PAINT: {
             PAINTSTRUCT paint{};
-            if (const HDC dc = BeginPaint(hwnd_, &paint)) Paint(dc, paint.rcPaint);
+            if (const HDC dc = BeginPaint(hwnd_, &paint)) Paint(dc);
             EndPaint(hwnd_, &paint);
             return 0;
         }
-        case WM_DISPLAYCHANGE:
-            // Parts of the window off the old screens were never drawn.
-            InvalidateRect(hwnd_, nullptr, FALSE);
-            break;
         case WM_DPICHANGED:
             // The test window, wherever the user took it, at the size the
             // new DPI suggests. The balloon keeps the DPI it started with for

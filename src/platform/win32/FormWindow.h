@@ -4,7 +4,7 @@
 //
 // The label LbBln is no child window: it is the text this window paints at
 // the top left of its client area, so that one window procedure handles the
-// whole form and every paint goes through one off-screen buffer.
+// whole form.
 
 #include <windows.h>
 
@@ -43,7 +43,7 @@ private:
     void SetLabelCaption(std::u16string_view caption);
     SIZE LabelSize() const;
     void Fit();
-    void Paint(HDC screen, const RECT& dirty);
+    void Paint(HDC dc);
     void UseDpi(UINT dpi);
     void EndRun();
     void RethrowFailure();

@@ -1,10 +1,12 @@
 // Where a report can be read: a message box where the user can see one,
 // standard error where the caller gave one, the event log where neither.
 
+#include <cstring>
 #include <string>
 
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
+#include "text/Failure.h"
 
 namespace vek::win32 {
 namespace {
@@ -37,6 +39,10 @@ bool IsSomeoneElsesConsole(HANDLE handle) {
                                        .starts_with(L"\\Device\\ConDrv");
 }
 
+BOOL WINAPI TakeConsoleEvent(DWORD) {
+    return TRUE;
+}
+
 // The output code page of the console the caller runs in: this program's, or
 // as a GUI program has none, its parent's, read by attaching to it for the
 // moment. Without one, the OEM code page, a console's own unless changed.
@@ -48,12 +54,75 @@ UINT CallersCodePage() {
     const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE handles[3];
     for (int i = 0; i < 3; ++i) handles[i] = GetStdHandle(kinds[i]);
+    // While attached, a Ctrl+C or Ctrl+Break typed in that console would end
+    // this process by the default handler, with an exit code a script reads
+    // as success: the event is taken and dropped instead.
+    const BOOL ignoring = SetConsoleCtrlHandler(&TakeConsoleEvent, TRUE);
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
         codePage = GetConsoleOutputCP();
         FreeConsole();
     }
+    if (ignoring) SetConsoleCtrlHandler(&TakeConsoleEvent, FALSE);
     for (int i = 0; i < 3; ++i) SetStdHandle(kinds[i], handles[i]);
     return codePage != 0 ? codePage : GetOEMCP();
+}
+
+// A function of a system library loaded for the moment, or nullptr.
+template <typename Function>
+Function Find(HMODULE library, const char* name) {
+    return library == nullptr
+               ? nullptr
+               : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// False when the session is not the one at the screen now (a remote session
+// that is disconnected, a session switched away from); true where the system
+// does not say. wtsapi32 is loaded only here, for the runs that show something.
+bool SessionIsActive() {
+    const HMODULE wtsapi = LoadLibraryW(L"wtsapi32.dll");
+    using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, int, wchar_t**, DWORD*);
+    using FreeFn = void(WINAPI*)(void*);
+    const auto query = Find<QueryFn>(wtsapi, "WTSQuerySessionInformationW");
+    const auto release = Find<FreeFn>(wtsapi, "WTSFreeMemory");
+    // WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, WTSActive.
+    constexpr DWORD kCurrentSession = static_cast<DWORD>(-1);
+    constexpr int kConnectState = 8;
+    constexpr int kActive = 0;
+    bool active = true;
+    wchar_t* state = nullptr;
+    DWORD bytes = 0;
+    if (query != nullptr && release != nullptr &&
+        query(nullptr, kCurrentSession, kConnectState, &state, &bytes)) {
+        if (state != nullptr && bytes >= sizeof(int)) {
+            int connectState = 0;
+            std::memcpy(&connectState, state, sizeof connectState);
+            active = connectState == kActive;
+        }
+        release(state);
+    }
+    if (wtsapi != nullptr) FreeLibrary(wtsapi);
+    return active;
+}
+
+// The name of a window station or a desktop; empty where it cannot be told.
+std::wstring ObjectName(HANDLE object) {
+    wchar_t name[256] = {};
+    DWORD need = 0;
+    if (!GetUserObjectInformationW(object, UOI_NAME, name, sizeof name - sizeof name[0], &need)) {
+        return {};
+    }
+    return name;
+}
+
+// True while the desktop that takes the keyboard and the mouse is this
+// thread's: on a locked workstation, or while the system asks for consent,
+// it is a secure desktop this program may not even open.
+bool OwnDesktopTakesInput() {
+    const HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+    if (input == nullptr) return false;
+    const std::wstring inputName = ObjectName(input);
+    CloseDesktop(input);
+    return inputName == ObjectName(GetThreadDesktop(GetCurrentThreadId()));
 }
 
 // Writes text as an error event of the source "VEK" into the Application
@@ -66,12 +135,9 @@ bool ReportToEventLog(std::u16string_view text) {
     using ReportFn =
         BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, void*, WORD, DWORD, const wchar_t**, void*);
     using DeregisterFn = BOOL(WINAPI*)(HANDLE);
-    const auto find = [advapi](const char* name) {
-        return reinterpret_cast<void*>(GetProcAddress(advapi, name));
-    };
-    const auto registerSource = reinterpret_cast<RegisterFn>(find("RegisterEventSourceW"));
-    const auto report = reinterpret_cast<ReportFn>(find("ReportEventW"));
-    const auto deregister = reinterpret_cast<DeregisterFn>(find("DeregisterEventSource"));
+    const auto registerSource = Find<RegisterFn>(advapi, "RegisterEventSourceW");
+    const auto report = Find<ReportFn>(advapi, "ReportEventW");
+    const auto deregister = Find<DeregisterFn>(advapi, "DeregisterEventSource");
     BOOL logged = FALSE;
     if (registerSource != nullptr && report != nullptr && deregister != nullptr) {
         if (const HANDLE source = registerSource(nullptr, L"VEK")) {
@@ -97,22 +163,23 @@ void Win32Platform::ShowMessage(std::u16string_view text, MessageKind kind) {
         MB_OK | MB_SETFOREGROUND | MB_TOPMOST | (kind == MessageKind::Failure ? MB_ICONERROR : 0));
 }
 
-bool Win32Platform::CanShowWindows() const {
+Onlooker Win32Platform::WhoSeesWindows() const {
     // Session 0 holds services: nobody sees a window there, whatever its
     // window station says (a service allowed to interact has a visible one).
     if (DWORD session = 0; ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
-        return false;
+        return Onlooker::Nobody;
     }
     USEROBJECTFLAGS flags{};
     DWORD need = 0;
     const HWINSTA station = GetProcessWindowStation();
     // Where the system does not say, as if it could: a box nobody sees is
     // better than a report that is never shown.
-    if (station == nullptr ||
-        !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &need)) {
-        return true;
+    if (station != nullptr &&
+        GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &need) &&
+        (flags.dwFlags & WSF_VISIBLE) == 0) {
+        return Onlooker::Nobody;
     }
-    return (flags.dwFlags & WSF_VISIBLE) != 0;
+    return SessionIsActive() && OwnDesktopTakesInput() ? Onlooker::User : Onlooker::NobodyNow;
 }
 
 ErrorStream Win32Platform::ErrorOutput() const {
@@ -144,7 +211,19 @@ bool Win32Platform::WriteError(std::u16string_view text) {
     // Windows' own readers of a program's output (cmd's type and for /f,
     // PowerShell's redirections, .NET's Process) decode it in the code page
     // of the console they run in. A character that code page lacks becomes '?'.
-    return WriteAll(err, Encode(CodePage{CallersCodePage()}, text));
+    std::string bytes;
+    try {
+        bytes = Encode(CodePage{CallersCodePage()}, text);
+    } catch (const RuntimeFailure&) {
+        // A code page the system cannot convert to: every reader takes ASCII.
+        bytes.clear();
+        for (const char16_t c : text) bytes += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return WriteAll(err, bytes);
+}
+
+std::u16string Win32Platform::SystemErrorText(std::uint32_t error) const {
+    return SystemText(error);
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {

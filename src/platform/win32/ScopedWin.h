@@ -38,7 +38,6 @@ using ScopedHandle = Scoped<HANDLE, CloseHandle>;
 using ScopedView = Scoped<const void*, UnmapViewOfFile>;
 using ScopedGlobal = Scoped<HGLOBAL, GlobalFree>;
 using ScopedFont = Scoped<HFONT, DeleteObject>;
-using ScopedBitmap = Scoped<HBITMAP, DeleteObject>;
 using ScopedDc = Scoped<HDC, DeleteDC>;
 
 inline HANDLE NullIfInvalid(HANDLE handle) {

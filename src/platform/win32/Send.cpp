@@ -116,22 +116,20 @@ Watched CallWatched(std::unique_ptr<Call<Attempt>>& call, HWND window, DWORD& er
         }
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (watch.Look() == HangWatch::Seen::GivenUp) {
-            call.release();  // the thread's now
-            return Watched::Hung;
-        }
+        if (watch.Look() != HangWatch::Seen::GivenUp) continue;
+        // The call may have returned since the wait: a host blocked in a
+        // send of its own reads as hung, yet still takes sent messages.
+        if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return Watched::Returned;
+        call.release();  // the thread's now
+        return Watched::Hung;
     }
-}
-
-Delivery Failed(DWORD error) {
-    return {Handed::Failed, error == ERROR_SUCCESS ? std::u16string() : SystemMessage(error)};
 }
 
 // What a watched call that did not return (it never started, the wait for it
 // failed, or the host stopped responding) means for the delivery.
 Delivery NotReturned(Watched watched, DWORD error) {
-    if (watched == Watched::NotStarted) return Failed(error);
-    if (watched == Watched::WaitFailed) return {Handed::LostTrack, SystemMessage(error)};
+    if (watched == Watched::NotStarted) return {Handed::Failed, error};
+    if (watched == Watched::WaitFailed) return {Handed::LostTrack, error};
     return {Handed::HungWhileHandling};
 }
 
@@ -142,7 +140,7 @@ Delivery NotTaken(HWND window, DWORD error, Handed whenGone) {
     if (!IsWindow(window)) return {whenGone};
     if (error == ERROR_ACCESS_DENIED) return {Handed::HigherRights};
     if (IsHungAppWindow(window)) return {Handed::HungBefore};
-    return Failed(error);
+    return {Handed::Failed, error};
 }
 
 }  // namespace
@@ -154,7 +152,7 @@ bool Win32Platform::WindowExists(Hwnd target) const {
 Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) {
     const HWND window = ToHwnd(target);
     // A WM_COPYDATA message carries its size in 32 bits.
-    if (bytes.size() > MAXDWORD) return Failed(ERROR_ARITHMETIC_OVERFLOW);
+    if (bytes.size() > MAXDWORD) return {Handed::Failed, ERROR_ARITHMETIC_OVERFLOW};
     if (!IsWindow(window)) return {Handed::GoneBefore};
     if (!Responds(window)) return {Handed::HungBefore};
     // Waits for as long as the host takes, and tells a message the window
@@ -190,12 +188,14 @@ Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t>
     if (!Responds(window)) return {Handed::HungBefore};
     ScopedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, block.size()));
     void* data = memory ? GlobalLock(memory.Get()) : nullptr;
-    if (data == nullptr) return Failed(GetLastError());
+    if (data == nullptr) return {Handed::Failed, GetLastError()};
     std::memcpy(data, block.data(), block.size());
     GlobalUnlock(memory.Get());
     // Posting a drop to another process first sends it the block, and waits
     // for that as for any sent message: a host that has stopped taking
-    // messages would hold the post, and the caller, for ever.
+    // messages would hold the post, and the caller, for ever. A post given
+    // up on may still go through when the host responds: the process must
+    // not free the block before, and the drop may still arrive.
     auto call = MakeCall([window, handle = memory.Get()] {
         return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
     });

@@ -19,7 +19,9 @@ UINT WindowsCodePage(CodePage cp) {
     return cp == CodePage::Ansi ? GetACP() : cp.number;
 }
 
-// Code pages for which WideCharToMultiByte takes neither flags nor a default character.
+// Code pages for which WideCharToMultiByte takes neither flags nor a default
+// character. Others refuse the flags alone (50220-50229, 57002-57011, 42):
+// those are found as they refuse them.
 bool IsUnicodeCodePage(UINT cp) {
     return cp == CP_UTF8 || cp == CP_UTF7 || cp == 54936;
 }
@@ -63,12 +65,17 @@ void Win32Platform::AppendEncoded(CodePage cp, std::u16string_view text, std::st
     const bool unicode = IsUnicodeCodePage(codePage);
     // No best-fit mapping: a character the code page lacks becomes '?' rather
     // than a look-alike that means something else.
-    const DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+    DWORD flags = unicode ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* usedDefaultPtr = unicode ? nullptr : &usedDefault;
     const auto* in = reinterpret_cast<const wchar_t*>(text.data());
     const int inLength = static_cast<int>(text.size());
     int need = WideCharToMultiByte(codePage, flags, in, inLength, nullptr, 0, nullptr, nullptr);
+    if (need <= 0 && flags != 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        usedDefaultPtr = nullptr;
+        need = WideCharToMultiByte(codePage, flags, in, inLength, nullptr, 0, nullptr, nullptr);
+    }
     if (need <= 0) {
         throw RuntimeFailure(FailureKind::SystemError,
                              u"text conversion: " + SystemMessage(GetLastError()));

@@ -29,9 +29,10 @@ public:
     Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
     Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
     void ShowMessage(std::u16string_view text, MessageKind kind) override;
-    bool CanShowWindows() const override;
+    Onlooker WhoSeesWindows() const override;
     ErrorStream ErrorOutput() const override;
     bool WriteError(std::u16string_view text) override;
+    std::u16string SystemErrorText(std::uint32_t error) const override;
     void WriteEventLog(std::u16string_view text) override;
     HostMemory ReadHostMemory(std::string_view name, HostSnapshot& snapshot) override;
 

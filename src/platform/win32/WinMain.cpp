@@ -53,7 +53,7 @@ Win32Platform* g_platform = nullptr;
 // with exit code 3 at once. A fault while reporting one ends it unreported.
 [[noreturn]] void OnTerminate() noexcept {
     static std::atomic_flag reporting = ATOMIC_FLAG_INIT;
-    UINT exitCode = 3;
+    UINT exitCode = kInternalErrorExitCode;
     if (!reporting.test_and_set() && g_platform != nullptr) {
         try {
             exitCode = static_cast<UINT>(ReportInternalError(*g_platform));
@@ -64,8 +64,39 @@ Win32Platform* g_platform = nullptr;
     std::abort();  // not reached
 }
 
-int Main(HINSTANCE instance) {
+DWORD WINAPI ReportFault(void*) {
+    OnTerminate();
+}
+
+// A fault the system raises in any thread (an access violation, a stack
+// overflow): reported as the program's own, and the run ends with exit code
+// 3, not with the fault's code, which cmd reads as a negative ERRORLEVEL
+// that "if errorlevel 1" lets pass. It is reported from a thread of its own:
+// an overflowed stack has no room left for it.
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
+    if (const HANDLE reporter = CreateThread(nullptr, 0, &ReportFault, nullptr, 0, nullptr)) {
+        WaitForSingleObject(reporter, INFINITE);
+    }
+    OnTerminate();
+}
+
+// From the start of the run, no fault shows the system's own dialogs (the
+// error report's, a drive's "not ready"), which would hold an unattended
+// caller; the program reports its faults itself.
+void TakeOverFaults() {
     std::set_terminate(&OnTerminate);
+    SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    using WerSetFlagsFn = HRESULT(WINAPI*)(DWORD);
+    constexpr DWORD kNoUi = 0x20;  // WER_FAULT_REPORTING_NO_UI
+    if (const auto setFlags = reinterpret_cast<WerSetFlagsFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "WerSetFlags")))) {
+        setFlags(kNoUi);
+    }
+    SetUnhandledExceptionFilter(&OnUnhandledException);
+}
+
+int Main(HINSTANCE instance) {
+    TakeOverFaults();
     ConsumeHiddenStart(instance);
     Win32Platform platform;
     // Faults are reported through platform while it lives, and no longer.
@@ -73,13 +104,13 @@ int Main(HINSTANCE instance) {
     struct Forget {
         ~Forget() { g_platform = nullptr; }
     } forget;
+    F_ZERO form(platform);
     try {
-        F_ZERO form(platform);
         FormWindow window(instance, form);
         platform.SetOwnWindow(window.Handle());
         return window.Run(form.Form_Load());
     } catch (...) {
-        return ReportFailure(platform, std::current_exception());
+        return ReportFailure(platform, std::current_exception(), form.HandedOver());
     }
 }
 

@@ -30,7 +30,10 @@ inline HWND ToHwnd(Hwnd hwnd) {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd));
 }
 
-// The system's text for an error code, without the trailing line end.
+// The system's text for an error code, as the system gives it.
+std::u16string SystemText(DWORD error);
+
+// The same as a report quotes it, with the code.
 std::u16string SystemMessage(DWORD error);
 
 }  // namespace vek::win32
