@@ -19,12 +19,8 @@ USAGE
 }
 
 build() {
-    cmake --preset native >/dev/null
-    cmake --build --preset native --target vek_file_bench
-    for arch in x64 x86; do
-        cmake --preset "windows-$arch" >/dev/null
-        cmake --build --preset "windows-$arch" --target vek vekhost baresend vekbench
-    done
+    vek_build native vek_file_bench
+    for arch in x64 x86; do vek_build "windows-$arch" vek vekhost baresend vekbench; done
     no32="$(vek_no_32bit_reason)" arches=(x64)
     [ -n "$no32" ] || arches+=(x86)
 }

@@ -5,8 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 vek_install_deps
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target vek vekhost
+vek_build windows-x64 vek vekhost
 vek_on_display
 work="$VEK_ROOT/build/demo"
 rm -rf "$work" && mkdir -p "$work" && cd "$work"

@@ -9,8 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 seconds="${1:-60}"
 shift || true
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+vek_build fuzz
 cd "$VEK_ROOT/build"
 mkdir -p fuzz-logs
 targets=("$@")

@@ -24,12 +24,21 @@ vek_install() {
 }
 
 # What the builds and the tests need; libclang-rt-dev is libFuzzer's runtime
-# on Debian, part of clang elsewhere.
+# on Debian, part of clang elsewhere. VEK_PREPARED=1 (scripts/test.sh sets it for
+# the scripts it runs) says that this and vek_build are done already.
 vek_install_deps() {
+    [ -z "${VEK_PREPARED:-}" ] || return 0
     dpkg --print-foreign-architectures | grep -qx i386 || vek_as_root dpkg --add-architecture i386
     vek_install cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix \
         g++-mingw-w64-i686-posix wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho \
         clang libclang-rt-dev clang-format shellcheck
+}
+
+# vek_build PRESET [TARGET...]: configures PRESET's tree and builds TARGETs (all where none is named).
+vek_build() {
+    [ -z "${VEK_PREPARED:-}" ] || return 0
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" ${2:+--target} "${@:2}"
 }
 
 # A virtual display for the rest of the script when there is none, so that

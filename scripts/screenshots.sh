@@ -7,8 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 vek_install_deps
 vek_install imagemagick
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target vek
+vek_build windows-x64 vek
 unset DISPLAY && vek_on_display  # a virtual display always: the pictures show it alone
 # A prefix of its own, so that the font substitution never reaches the tests.
 export VEK_WINEPREFIX="$VEK_ROOT/build/wine-screenshots"

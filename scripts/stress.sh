@@ -37,9 +37,8 @@ if [ "$fail" = 1 ]; then waves=$(((${count:-200} + ${#kinds[@]} - 1) / ${#kinds[
 if [ "$waves" -lt 1 ] || [ "$idle_every" -lt 1 ]; then usage; fi
 
 vek_install_deps
+vek_build windows-x64 vek vekhost
 vek_on_display
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target vek vekhost
 work="$VEK_ROOT/build/stress" exe="$VEK_ROOT/build/windows-x64/vek.exe"
 rm -rf "$work" && mkdir -p "$work/run" "$work/waves" && cd "$work"
 printf 'line %d\r\n' 0 1 2 3 4 >run/small.txt

@@ -4,9 +4,8 @@
 // you can see exactly what vek.exe (or your script) sends.
 //
 //   vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]
-//           [--until-stdin-closes] [--publish NAME]... [--publish-raw NAME FILE]...
-//           [--digest] [--exit-in-copydata] [--freeze MS]
-//           [--freeze-in-copydata MS] [--slow-in-copydata MS]
+//           [--until-stdin-closes] [--publish NAME]... [--exit-in-copydata]
+//           [--freeze MS] [--freeze-in-copydata MS] [--slow-in-copydata MS]
 
 #include <windows.h>
 
@@ -27,26 +26,18 @@ namespace {
 
 using vek::tools::Decimal;
 using vek::tools::Print;
-using vek::tools::ReadWholeFile;
 using vek::tools::Utf8;
 using vek::win32::NullIfInvalid;
 using vek::win32::ScopedHandle;
 using vek::win32::ScopedView;
 
-struct RawMapping {
-    std::wstring name;
-    std::wstring file;
-};
-
 struct Options {
     std::wstring iniDir;
     std::vector<std::wstring> publish;
-    std::vector<RawMapping> publishRaw;
     std::wstring logPath;
     std::wstring title = L"VEK stand-in host";
     DWORD quitAfterMs = 0;
     bool untilStdinCloses = false;
-    bool digest = false;           // large requests: record a digest, not every byte
     bool exitInCopyData = false;   // die while the sender waits for the first request
     DWORD freezeMs = 0;            // stop taking messages this long, once ready
     DWORD freezeInCopyDataMs = 0;  // ... or while handling a request
@@ -68,16 +59,6 @@ void Record(const std::string& line) {
     if (!g_options.logPath.empty()) vek::tools::AppendLine(g_options.logPath, line);
 }
 
-// FNV-1a, 64 bits: enough to tell that a large request arrived whole.
-std::string Digest(std::string_view bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    for (unsigned char b : bytes) {
-        hash ^= b;
-        hash *= 0x100000001b3u;
-    }
-    return vek::tools::Hex(std::string_view(reinterpret_cast<const char*>(&hash), sizeof hash));
-}
-
 // How a request is decoded: by its last "Charset: " line, as a host reads it.
 // CR and LF are never part of a Shift_JIS or UTF-8 character, so the line is
 // found in the bytes. No such line, or another charset, is read as Shift_JIS.
@@ -97,20 +78,9 @@ void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
     if (record.lpData != nullptr && record.cbData != 0) {
         bytes.assign(static_cast<const char*>(record.lpData), record.cbData);
     }
-    const std::string head = "COPYDATA sender=" + HandleText(sender) +
-                             " dwData=" + Decimal(record.dwData) +
-                             " bytes=" + Decimal(record.cbData);
-    if (g_options.digest) {
-        Record(head + " fnv=" + Digest(bytes));
-        Print("--- WM_COPYDATA from window " + HandleText(sender) + ", dwData " +
-              Decimal(record.dwData) + ", " + Decimal(record.cbData) + " bytes\n");
-    } else {
-        Record(head + " hex=" + vek::tools::Hex(bytes));
-    }
-    if (g_options.exitInCopyData) {
-        Record("EXITING");
-        ExitProcess(3);
-    }
+    Record("COPYDATA sender=" + HandleText(sender) + " dwData=" + Decimal(record.dwData) +
+           " bytes=" + Decimal(record.cbData) + " hex=" + vek::tools::Hex(bytes));
+    if (g_options.exitInCopyData) ExitProcess(3);
     // A host that hangs, or one that is slow but goes on taking messages.
     Sleep(g_options.freezeInCopyDataMs);
     for (const ULONGLONG end = GetTickCount64() + g_options.slowInCopyDataMs;
@@ -119,7 +89,6 @@ void OnCopyData(HWND sender, const COPYDATASTRUCT& record) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         Sleep(10);
     }
-    if (g_options.digest) return;
     const auto [codePage, charset] = Charset(bytes);
     std::string text = Utf8(vek::tools::FromCodePage(codePage, bytes));
     Print("--- WM_COPYDATA from window " + HandleText(sender) + ", dwData " +
@@ -196,20 +165,16 @@ std::string HostMemoryContent() {
     std::string entries =
         id + ".name\x01" + vek::tools::ToCodePage(CP_ACP, g_options.title) + "\r\n";
     entries += id + ".hwnd\x01" + HandleText(g_window) + "\r\n";
-    entries += id + ".acp\x01" + Decimal(GetACP()) + "\r\n";
     const auto size = static_cast<std::uint32_t>(4 + entries.size());
     std::string content(4, '\0');
     std::memcpy(content.data(), &size, 4);
     return content + entries;
 }
 
-// Creates the named mapping with exactly these bytes; a name already taken
-// (another host) is an error, so that no test reads a stranger's memory.
-bool Publish(const std::wstring& name, const std::string& content) {
-    if (content.empty()) {
-        Print("vekhost: nothing to publish under " + Utf8(name) + "\n");
-        return false;
-    }
+// Publishes the window under NAME; a name already taken (another host) is an
+// error, so that no test reads a stranger's memory.
+bool Publish(const std::wstring& name) {
+    const std::string content = HostMemoryContent();
     ScopedHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                             static_cast<DWORD>(content.size()), name.c_str()));
     if (!mapping || GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -224,23 +189,6 @@ bool Publish(const std::wstring& name, const std::string& content) {
     }
     std::memcpy(const_cast<void*>(view.Get()), content.data(), content.size());
     g_mappings.push_back(std::move(mapping));
-    Record("PUBLISHED name=" + Utf8(name) +
-           " bytes=" + Decimal(static_cast<long long>(content.size())));
-    return true;
-}
-
-bool PublishAll() {
-    for (const std::wstring& name : g_options.publish) {
-        if (!Publish(name, HostMemoryContent())) return false;
-    }
-    for (const RawMapping& raw : g_options.publishRaw) {
-        std::string bytes;
-        if (!ReadWholeFile(raw.file, bytes)) {
-            Print("vekhost: could not read " + Utf8(raw.file) + "\n");
-            return false;
-        }
-        if (!Publish(raw.name, bytes)) return false;
-    }
     return true;
 }
 
@@ -248,16 +196,13 @@ int Usage() {
     Print(
         "usage: vekhost [--ini DIR] [--log FILE] [--title TEXT] [--quit-after MS]\n"
         "               [--until-stdin-closes] [--publish NAME]...\n"
-        "               [--publish-raw NAME FILE]...\n"
         "Opens a window that records every WM_COPYDATA and WM_DROPFILES it receives.\n"
         "  --ini DIR             write the window's handle into DIR\\vek.ini\n"
         "  --publish NAME        publish the window's handle in shared memory NAME\n"
         "                        (enbryo or Sakura, as a host does)\n"
-        "  --publish-raw NAME FILE  publish FILE's bytes as they are in shared memory NAME\n"
         "  --log FILE            also append one line per message to FILE\n"
         "  --quit-after MS       close after MS milliseconds\n"
         "  --until-stdin-closes  close when standard input reaches its end\n"
-        "  --digest              record a digest of each request instead of its bytes\n"
         "  --exit-in-copydata    end the host while it handles the first request\n"
         "  --freeze MS           once ready, take no messages for MS milliseconds (hang)\n"
         "  --freeze-in-copydata MS   hang for MS milliseconds in each request\n"
@@ -280,15 +225,8 @@ bool ParseOptions(int argc, wchar_t** argv) {
             g_options.quitAfterMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
         } else if (arg == L"--publish" && i + 1 < argc) {
             g_options.publish.push_back(value());
-        } else if (arg == L"--publish-raw" && i + 2 < argc) {
-            RawMapping raw;
-            raw.name = value();
-            raw.file = value();
-            g_options.publishRaw.push_back(raw);
         } else if (arg == L"--until-stdin-closes") {
             g_options.untilStdinCloses = true;
-        } else if (arg == L"--digest") {
-            g_options.digest = true;
         } else if (arg == L"--freeze") {
             g_options.freezeMs = static_cast<DWORD>(wcstoul(value().c_str(), nullptr, 10));
         } else if (arg == L"--freeze-in-copydata") {
@@ -331,23 +269,20 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     DragAcceptFiles(g_window, TRUE);
-    if (!PublishAll()) return 1;
+    for (const std::wstring& name : g_options.publish)
+        if (!Publish(name)) return 1;
     if (g_options.quitAfterMs != 0) SetTimer(g_window, kQuitTimer, g_options.quitAfterMs, nullptr);
     if (g_options.untilStdinCloses)
         ScopedHandle(CreateThread(nullptr, 0, WatchStdin, nullptr, 0, nullptr));
 
-    Record("READY hwnd=" + HandleText(g_window) + " acp=" + Decimal(GetACP()));
     Print("vekhost: window " + HandleText(g_window) + " is waiting for requests (code page " +
-          Decimal(GetACP()) + ")\nREADY " + HandleText(g_window) + "\n");
+          Decimal(GetACP()) + ")\n");
     Sleep(g_options.freezeMs);
 
     MSG msg;
-    BOOL got = 0;
-    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (got < 0) Record("GETMESSAGE-FAILED error=" + Decimal(GetLastError()));
-    Record("QUIT");
     return 0;
 }
