@@ -31,7 +31,7 @@ vek_install_deps() {
     dpkg --print-foreign-architectures | grep -qx i386 || vek_as_root dpkg --add-architecture i386
     vek_install cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix \
         g++-mingw-w64-i686-posix wine wine64 wine32:i386 xvfb xauth locales fonts-ipafont-mincho \
-        clang libclang-rt-dev clang-format shellcheck
+        clang libclang-rt-dev clang-format shellcheck strace
 }
 
 # vek_build PRESET [TARGET...]: configures PRESET's tree and builds TARGETs (all where none is named).

@@ -51,11 +51,17 @@ a="$(tr -d '\r\n' <A/vek.ini)" b="$(tr -d '\r\n' <B/vek.ini)"
 cp A/vek.ini run/vek.ini
 vek_log "host A is window $a, host B is window $b; $waves waves of ${#kinds[@]} runs"
 
-# One vek.exe ARG in run/, its standard error into RUN.err, killed after 60 s: run_vek ARG RUN.
-run_vek() { (cd run && exec timeout -k 5 60 "$VEK_ROOT/cmake/wine.sh" "$exe" "$1") </dev/null >/dev/null 2>"$2.err" 5>&-; }
-# Wine now and then loses a process as it starts: it ends with 1 and has said nothing, and the
-# program never ran (an INIT that wrote no vek.ini). vek.exe never ends with 1 in silence: its
-# report goes to the standard error captured here.
+# One vek.exe ARG in run/, its standard error into RUN.err, the files its processes looked up
+# into RUN.trace, killed after 60 s: run_vek ARG RUN.
+run_vek() {
+    (cd run && exec timeout -k 5 60 strace -f -qq --seccomp-bpf -e trace=execve,newfstatat -e signal=none \
+        -o "../$2.trace" "$VEK_ROOT/cmake/wine.sh" "$exe" "$1") </dev/null >/dev/null 2>"$2.err" 5>&-
+}
+strace -qq -e trace=none true || { echo "strace cannot trace here" >&2 && exit 1; }
+# Now and then a run ends with 1 and says nothing. Every INIT, event, FILE and DROP looks
+# vek.ini up before it can fail, and reports any failure after: a silent run whose processes
+# never looked vek.ini up was lost by Wine before vek.exe's own code ran, and runs again. One
+# that did is a fault.
 lost_start=1
 # Each run takes a shared lock on the gate before it starts vek.exe; this
 # shell holds it exclusively until all of a wave's runs are there.
@@ -95,10 +101,11 @@ for ((wave = 1; wave <= waves; wave++)); do
     for k in "${!pids[@]}"; do
         rc=0
         wait "${pids[k]}" || rc=$?
-        # A run Wine lost as it started runs once more; over 1 in 100 is a
-        # fault, as is an event that arrives twice.
-        if [ "$rc" = "$lost_start" ] && [ ! -s "${runs[k]}.err" ]; then
-            echo "${runs[k]} ($(<"${runs[k]}.arg")): ended with $rc, saying nothing: run again" | tee -a again.txt
+        # A run Wine lost before vek.exe ran runs once more; over 1 in 100
+        # is a fault, as is an event that arrives twice.
+        if [ "$rc" = "$lost_start" ] && [ ! -s "${runs[k]}.err" ] && ! grep -q 'vek\.ini' "${runs[k]}.trace"; then
+            mv "${runs[k]}.trace" "${runs[k]}.lost.trace"
+            echo "${runs[k]} ($(<"${runs[k]}.arg")): ended with $rc, saying nothing, vek.ini never looked up: run again" | tee -a again.txt
             rc=0 && run_vek "$(<"${runs[k]}.arg")" "${runs[k]}" || rc=$?
         fi
         echo "$rc" >"${runs[k]}.rc"
@@ -169,7 +176,7 @@ row "delivered more than once" "${n[twice]}"
 row "exit non-zero without a report (or killed after 60 s)" "${n[silent]}"
 row "exit 3 or above (internal error)" "${n[fault]}"
 row "exit 0, yet something on standard error" "${n[said]}"
-row "Wine lost it as it started (exit $lost_start, silent): run again" "${n[again]} (1 in 100 allowed)"
+row "Wine lost it before vek.exe read vek.ini (exit $lost_start, silent): run again" "${n[again]} (1 in 100 allowed)"
 row "DROP: exit 0 / 1 / 2; taken by the hosts" "${n[drop0]} / ${n[drop1]} / ${n[drop2]}; $drops"
 row "DROP: exit 0 but not taken (LOST) / taken beyond exit 0 and 2" "$drops_lost / $drops_extra"
 row "waves that left vek.ini not whole" "$ini_broken"
