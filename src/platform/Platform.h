@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/Encodings.h"
 #include "text/Failure.h"
 
 namespace vek {
@@ -19,22 +20,6 @@ namespace vek {
 // A window handle as the program stores it: signed 32-bit. Windows handles
 // are 32-bit significant and sign-extended on 64-bit systems.
 using Hwnd = std::int32_t;
-
-// A Windows code page by its number, whichever it is: the console's, for one,
-// is 437 on US English Windows. The core names three: the system's ANSI code
-// page (number 0), in which vek.ini, the host's shared memory and a dropped
-// name's 8-bit list are written; Shift_JIS, in which a request goes out
-// wherever it holds the request exactly, and a file that has no mark and is
-// not UTF-8 is read; and UTF-8, for any other request and for the text of a
-// file or vek.ini whose mark or bytes say UTF-8.
-struct CodePage {
-    std::uint32_t number;
-    static const CodePage Ansi, ShiftJis, Utf8;
-    friend constexpr bool operator==(CodePage, CodePage) = default;
-};
-inline constexpr CodePage CodePage::Ansi{0};
-inline constexpr CodePage CodePage::ShiftJis{932};
-inline constexpr CodePage CodePage::Utf8{65001};
 
 // A file opened for sequential reading.
 class InputFile {

@@ -1,13 +1,10 @@
 #include "request/Request.h"
 
+#include "text/Encodings.h"
 #include "text/Text.h"
 
 namespace vek {
 namespace {
-
-// Characters encoded at a time: a request that Shift_JIS cannot hold is
-// found out at its first such character, not after encoding all of it.
-constexpr std::size_t kEncodeChunk = 64 * 1024;
 
 std::u16string OwnWindowLine(Hwnd own) {
     return u"\r\nHWnd:" + PaddedNumber(own);
@@ -20,22 +17,21 @@ std::u16string CharsetLine(CodePage cp) {
 }
 
 std::string EncodeRequest(const Platform& platform, std::u16string& request) {
-    std::string bytes;
-    const std::u16string_view text = request;
-    for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
+    // The closing Charset line, ASCII in either code page, follows what the
+    // lines before it need.
+    const std::u16string built = CharsetLine(CodePage::ShiftJis);
+    const bool closed = request.ends_with(built);
+    if (closed) request.resize(request.size() - built.size());
+    const auto encode = [&platform](CodePage cp, std::u16string_view text, std::string& out) {
         bool lossy = false;
-        // A surrogate pair cut by the chunk is lossy either way: Shift_JIS
-        // holds no character beyond the first plane.
-        platform.AppendEncoded(CodePage::ShiftJis, text.substr(at, kEncodeChunk), bytes, &lossy);
-        if (!lossy) continue;
-        bytes = {};
-        if (const std::u16string built = CharsetLine(CodePage::ShiftJis);
-            request.ends_with(built)) {
-            request.replace(request.size() - built.size(), built.size(),
-                            CharsetLine(CodePage::Utf8));
-        }
-        platform.AppendEncoded(CodePage::Utf8, request, bytes, nullptr);
-        break;
+        platform.AppendEncoded(cp, text, out, &lossy);
+        return lossy;
+    };
+    std::string bytes;
+    const CodePage cp = AppendShiftJisOrUtf8(encode, request, bytes);
+    if (closed) {
+        request += CharsetLine(cp);
+        platform.AppendEncoded(cp, CharsetLine(cp), bytes, nullptr);
     }
     return bytes;
 }

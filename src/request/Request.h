@@ -15,11 +15,11 @@ namespace vek {
 // request is built with the Shift_JIS one.
 std::u16string CharsetLine(CodePage cp);
 
-// The bytes of a request as it goes out. A request that Shift_JIS holds
-// exactly (no character missing, none mapped to a look-alike) goes out in
-// Shift_JIS, as its closing Charset line says. Any other goes out in UTF-8,
-// and that line is rewritten to the UTF-8 one in request itself, so that
-// whatever shows the request shows it as it goes out.
+// The bytes of a request as it goes out, in the code page
+// AppendShiftJisOrUtf8 chooses: Shift_JIS, as its closing Charset line says,
+// where Shift_JIS holds it exactly, else UTF-8, and that line is rewritten to
+// the UTF-8 one in request itself, so that whatever shows the request shows
+// it as it goes out.
 std::string EncodeRequest(const Platform& platform, std::u16string& request);
 
 // The argument of DROP, INIT, FILE and SEND: the command text from its 6th

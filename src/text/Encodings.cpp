@@ -8,6 +8,25 @@
 #include "text/Text.h"
 
 namespace vek {
+namespace {
+
+// Characters encoded at a time by AppendShiftJisOrUtf8.
+constexpr std::size_t kEncodeChunk = 64 * 1024;
+
+}  // namespace
+
+CodePage AppendShiftJisOrUtf8(const Encoder& encode, std::u16string_view text, std::string& out) {
+    const std::size_t from = out.size();
+    for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
+        // A surrogate pair cut by the chunk is lost either way: Shift_JIS
+        // holds no character beyond the first plane.
+        if (!encode(CodePage::ShiftJis, text.substr(at, kEncodeChunk), out)) continue;
+        out.resize(from);
+        encode(CodePage::Utf8, text, out);
+        return CodePage::Utf8;
+    }
+    return CodePage::ShiftJis;
+}
 
 ByteOrderMark FindByteOrderMark(std::string_view bytes) {
     if (bytes.starts_with("\xFF\xFE")) return {FileEncoding::Utf16Le, 2};

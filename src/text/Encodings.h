@@ -1,13 +1,43 @@
 #pragma once
-// The encodings of text that comes into the program as bytes: telling a
-// file's encoding from its byte-order mark or its bytes, and reading UTF-16
-// code units. Converting to and from a code page is the platform's.
+// The encodings of the program's text as bytes: the code pages, the one a
+// request goes out in, telling a file's encoding from its byte-order mark or
+// its bytes, and reading UTF-16. Converting to and from a code page is the
+// platform's; what needs that here is handed the platform's conversion.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace vek {
+
+// A Windows code page by its number, whichever it is: the console's, for one,
+// is 437 on US English Windows. The core names three: the system's ANSI code
+// page (number 0), in which vek.ini, the host's shared memory and a dropped
+// name's 8-bit list are written; Shift_JIS, in which a request goes out
+// wherever it holds the request exactly, and a file that has no mark and is
+// not UTF-8 is read; and UTF-8, for any other request and for the text of a
+// file or vek.ini whose mark or bytes say UTF-8.
+struct CodePage {
+    std::uint32_t number;
+    static const CodePage Ansi, ShiftJis, Utf8;
+    friend constexpr bool operator==(CodePage, CodePage) = default;
+};
+inline constexpr CodePage CodePage::Ansi{0};
+inline constexpr CodePage CodePage::ShiftJis{932};
+inline constexpr CodePage CodePage::Utf8{65001};
+
+// The platform's conversion of text into code page cp: appends the bytes to
+// out and returns true where a character the code page lacks, or holds only
+// as a look-alike, was written as '?'.
+using Encoder = std::function<bool(CodePage cp, std::u16string_view text, std::string& out)>;
+
+// Appends the bytes of text in Shift_JIS, where Shift_JIS holds every
+// character of it exactly, else in UTF-8, which holds any; returns the code
+// page they are in. A text that Shift_JIS cannot hold is found out at its
+// first such character, not after encoding all of it.
+CodePage AppendShiftJisOrUtf8(const Encoder& encode, std::u16string_view text, std::string& out);
 
 enum class FileEncoding { ShiftJis, Utf8, Utf16Le, Utf16Be };
 

@@ -3,28 +3,32 @@
 #include "TestSupport.h"
 #include "delivery/FileDrop.h"
 #include "delivery/Target.h"
-#include "request/Request.h"
 #include "text/Encodings.h"
 
 namespace vek {
 namespace {
 
-TEST(EncodingTest, ARequestGoesInShiftJisWhereShiftJisHoldsEveryCharacterExactlyElseInUtf8) {
+TEST(EncodingTest, TextGoesInShiftJisWhereShiftJisHoldsEveryCharacterExactlyElseInUtf8) {
     // clang-format off
-    const std::tuple<std::u16string, CodePage, std::vector<std::u16string>> charsets[] = {
+    const std::pair<CodePage, std::vector<std::u16string>> codePages[] = {
         // 932's own variants hold, the JIS ones not; a missing character counts wherever it stands.
-        {u"Shift_JIS", CodePage::ShiftJis, {u"ｶﾀｶﾅ", u"日本語。", u"", u"～∥－￠￡￢―①髙\\~"}},
-        {u"UTF-8", CodePage::Utf8, {u"Café", u"😀", u"〜", u"‖", u"−", u"¢", u"£", u"¬", u"—", u"¥",
-        u"‾", std::u16string(70000, u'あ') + u"é", std::u16string(65535, u'a') + u"😀",
+        {CodePage::ShiftJis, {u"ｶﾀｶﾅ", u"日本語。", u"", u"～∥－￠￡￢―①髙\\~"}},
+        {CodePage::Utf8, {u"Café", u"😀", u"〜", u"‖", u"−", u"¢", u"£", u"¬", u"—", u"¥", u"‾",
+        std::u16string(70000, u'あ') + u"é", std::u16string(65535, u'a') + u"😀",
         u"é" + std::u16string(70000, u'あ')}}};
     // clang-format on
     const FakePlatform fake;
-    for (const auto& [charset, codePage, texts] : charsets) {
+    const auto encode = [&](CodePage cp, std::u16string_view text, std::string& out) {
+        bool lossy = false;
+        fake.AppendEncoded(cp, text, out, &lossy);
+        return lossy;
+    };
+    for (const auto& [codePage, texts] : codePages) {
         for (const std::u16string& text : texts) {
-            std::u16string request = text + u"\r\nCharset: Shift_JIS";
-            const std::string bytes = EncodeRequest(fake, request);
-            EXPECT_EQ(request, text + u"\r\nCharset: " + charset) << Utf8(text.substr(0, 10));
-            EXPECT_EQ(bytes, fake.Encode(codePage, request)) << Utf8(text.substr(0, 10));
+            std::string bytes;
+            EXPECT_EQ(AppendShiftJisOrUtf8(encode, text, bytes), codePage)
+                << Utf8(text.substr(0, 10));
+            EXPECT_EQ(bytes, fake.Encode(codePage, text)) << Utf8(text.substr(0, 10));
         }
     }
 }
