@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "text/Encodings.h"
 #include "text/Failure.h"
@@ -42,13 +43,13 @@ Hwnd ReadTargetFile(Platform& platform) {
     const ByteOrderMark mark = FindByteOrderMark(bytes);
     const std::string_view body = std::string_view(bytes).substr(mark.size);
     std::u16string text;
-    if (mark.size == 0) {
-        text = platform.Decode(CodePage::Ansi, body);
-    } else if (mark.encoding == FileEncoding::Utf8) {
-        text = platform.Decode(CodePage::Utf8, body);
+    if (const std::optional<CodePage> cp = CodePageOf(mark.encoding, CodePage::Ansi)) {
+        text = platform.Decode(*cp, body);
     } else {
-        // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big endian" write it
-        AppendUtf16Units(body, mark.encoding == FileEncoding::Utf16Be, text);
+        // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big
+        // endian" write it; only the first field matters, so an odd last byte
+        // is left.
+        Utf16Reader(mark.encoding).Append(body, text);
     }
     try {
         return ValPrefix(Trim(FirstField(text)));

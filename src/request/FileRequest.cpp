@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "request/Request.h"
@@ -179,10 +180,9 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
                 [&](std::string_view b) { return !detector.Feed(b); });
     const FileEncoding encoding = detector.Encoding();
     const auto file = platform.OpenForRead(arg.fileName);
-    if (encoding == FileEncoding::ShiftJis || encoding == FileEncoding::Utf8) {
-        const CodePage cp = encoding == FileEncoding::Utf8 ? CodePage::Utf8 : CodePage::ShiftJis;
+    if (const std::optional<CodePage> cp = CodePageOf(encoding, CodePage::ShiftJis)) {
         const auto decode = [&](std::string_view line, std::u16string& text) {
-            platform.AppendDecoded(cp, line, text);
+            platform.AppendDecoded(*cp, line, text);
         };
         LineSelector<char, decltype(decode)> selector(arg, out, decode);
         ReadThrough(*file, detector.MarkSize(), [&](std::string_view b) {
@@ -191,35 +191,26 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
         });
         return selector.Finish();
     }
-    // UTF-16: bytes become units in the file's byte order; an odd byte, its
-    // partner in the next block, waits for it.
-    const bool bigEndian = encoding == FileEncoding::Utf16Be;
-    // A range that cannot end before the file does (a file of n units has at
-    // most n lines) takes every unit of it, and a line end's one or two units
-    // become the two of "\n": the request needs at least that room. Made at
-    // once, the request is not copied again and again as it grows to the
-    // size of the file.
+    // UTF-16. A range that cannot end before the file does (a file of n
+    // units has at most n lines) takes every unit of it, and a line end's one
+    // or two units become the two of "\n": the request needs at least that
+    // room. Made at once, the request is not copied again and again as it
+    // grows to the size of the file.
     if (const std::uint64_t units = file->Size() / 2;
         arg.start <= 0 && std::cmp_greater_equal(arg.end, units)) {
         // No more than the largest line number: a size_t in every build.
         out.reserve(out.size() + static_cast<std::size_t>(units) + kRequestTailRoom);
     }
     LineSelector<char16_t, decltype(&AppendUtf16)> selector(arg, out, &AppendUtf16);
+    Utf16Reader reader(encoding);
     std::u16string units;
-    std::string odd;
     ReadThrough(*file, detector.MarkSize(), [&](std::string_view bytes) {
         units.clear();
-        if (!odd.empty()) {
-            AppendUtf16Units(odd + bytes.front(), bigEndian, units);
-            bytes.remove_prefix(1);
-        }
-        AppendUtf16Units(bytes, bigEndian, units);
-        odd = bytes.size() % 2 != 0 ? bytes.substr(bytes.size() - 1) : std::string_view();
+        reader.Append(bytes, units);
         if (!units.empty()) selector.Feed(units);
         return true;
     });
-    // A last byte without its partner is no character.
-    if (!odd.empty()) selector.Feed(u"\uFFFD");
+    if (const std::u16string_view last = reader.Finish(); !last.empty()) selector.Feed(last);
     return selector.Finish();
 }
 

@@ -13,6 +13,25 @@ namespace {
 // Characters encoded at a time by AppendShiftJisOrUtf8.
 constexpr std::size_t kEncodeChunk = 64 * 1024;
 
+// Appends the UTF-16 code units of bytes, two bytes each in the given byte
+// order; an odd last byte is left for the caller.
+void AppendUnits(std::string_view bytes, bool bigEndian, std::u16string& out) {
+    const std::size_t at = out.size();
+    const std::size_t units = bytes.size() / 2;
+    out.resize(at + units);
+    if (bigEndian == (std::endian::native == std::endian::big)) {
+        std::memcpy(out.data() + at, bytes.data(), 2 * units);  // already in place
+        return;
+    }
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[i]));
+    };
+    for (std::size_t k = 0; k < units; ++k) {
+        const unsigned first = byte(2 * k), second = byte(2 * k + 1);
+        out[at + k] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+}
+
 }  // namespace
 
 CodePage AppendShiftJisOrUtf8(const Encoder& encode, std::u16string_view text, std::string& out) {
@@ -93,7 +112,13 @@ bool EncodingDetector::Validate(std::string_view bytes) {
 FileEncoding EncodingDetector::Encoding() const {
     if (mark_.size != 0) return mark_.encoding;
     // A sequence cut off by the end of the file is not UTF-8 either.
-    return !invalid_ && need_ == 0 && multiByte_ ? FileEncoding::Utf8 : FileEncoding::ShiftJis;
+    return !invalid_ && need_ == 0 && multiByte_ ? FileEncoding::Utf8 : FileEncoding::Legacy;
+}
+
+std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy) {
+    if (encoding == FileEncoding::Legacy) return legacy;
+    if (encoding == FileEncoding::Utf8) return CodePage::Utf8;
+    return std::nullopt;
 }
 
 void AppendUtf16(std::u16string_view units, std::u16string& out) {
@@ -108,21 +133,15 @@ void AppendUtf16(std::u16string_view units, std::u16string& out) {
     }
 }
 
-void AppendUtf16Units(std::string_view bytes, bool bigEndian, std::u16string& out) {
-    const std::size_t at = out.size();
-    const std::size_t units = bytes.size() / 2;
-    out.resize(at + units);
-    if (bigEndian == (std::endian::native == std::endian::big)) {
-        std::memcpy(out.data() + at, bytes.data(), 2 * units);  // already in place
-        return;
+void Utf16Reader::Append(std::string_view bytes, std::u16string& units) {
+    if (odd_ && !bytes.empty()) {
+        const char pair[] = {*odd_, bytes.front()};
+        AppendUnits({pair, 2}, bigEndian_, units);
+        bytes.remove_prefix(1);
+        odd_.reset();
     }
-    const auto byte = [&](std::size_t i) {
-        return static_cast<unsigned>(static_cast<unsigned char>(bytes[i]));
-    };
-    for (std::size_t k = 0; k < units; ++k) {
-        const unsigned first = byte(2 * k), second = byte(2 * k + 1);
-        out[at + k] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
-    }
+    AppendUnits(bytes, bigEndian_, units);
+    if (bytes.size() % 2 != 0) odd_ = bytes.back();
 }
 
 }  // namespace vek

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,20 +40,22 @@ using Encoder = std::function<bool(CodePage cp, std::u16string_view text, std::s
 // first such character, not after encoding all of it.
 CodePage AppendShiftJisOrUtf8(const Encoder& encode, std::u16string_view text, std::string& out);
 
-enum class FileEncoding { ShiftJis, Utf8, Utf16Le, Utf16Be };
+// Legacy: no mark and not UTF-8, so in the code page of its kind of file
+// (Shift_JIS for FILE, the ANSI code page for vek.ini).
+enum class FileEncoding { Legacy, Utf8, Utf16Le, Utf16Be };
 
 // The byte-order mark bytes start with: the encoding it names and the bytes it
 // takes. A UTF-8 mark (EF BB BF) names UTF-8, FF FE UTF-16 little-endian and
 // FE FF UTF-16 big-endian; size is 0 where the bytes start with none.
 struct ByteOrderMark {
-    FileEncoding encoding = FileEncoding::ShiftJis;
+    FileEncoding encoding = FileEncoding::Legacy;
     std::size_t size = 0;
 };
 ByteOrderMark FindByteOrderMark(std::string_view bytes);
 
 // Tells a file's encoding from its bytes, fed as they are read. A byte-order
 // mark decides; without one, bytes that are valid UTF-8 throughout and hold at
-// least one multi-byte sequence are UTF-8, and anything else is Shift_JIS.
+// least one multi-byte sequence are UTF-8, and anything else is Legacy.
 class EncodingDetector {
 public:
     // Takes the next bytes of the file; true once the encoding is decided and
@@ -76,13 +79,32 @@ private:
     unsigned char low_ = 0x80, high_ = 0xBF;  // the range of the next continuation byte
 };
 
+// The code page bytes in encoding are read in: UTF-8 for Utf8, legacy for
+// Legacy; none for UTF-16, which Utf16Reader reads.
+std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy);
+
 // Appends UTF-16 code units as text; a surrogate without its partner, which
 // stands for no character, becomes U+FFFD.
 void AppendUtf16(std::u16string_view units, std::u16string& out);
 
-// Appends the UTF-16 code units of bytes, two bytes each in the given byte
-// order, as they are (surrogates unchecked); an odd last byte is left for the
-// caller.
-void AppendUtf16Units(std::string_view bytes, bool bigEndian, std::u16string& out);
+// Reads the UTF-16 code units of bytes that come in pieces, two bytes a unit
+// in the byte order encoding (Utf16Le or Utf16Be) names, as they are
+// (surrogates unchecked): a unit whose bytes two pieces split is read whole.
+class Utf16Reader {
+public:
+    explicit Utf16Reader(FileEncoding encoding) : bigEndian_(encoding == FileEncoding::Utf16Be) {}
+
+    // Appends the units the bytes complete; an odd last byte waits for its
+    // partner in the next piece.
+    void Append(std::string_view bytes, std::u16string& units);
+
+    // What the end of the bytes adds: U+FFFD for a last byte without its
+    // partner, which is no character; else nothing.
+    std::u16string_view Finish() const { return odd_ ? u"\uFFFD" : u""; }
+
+private:
+    bool bigEndian_;
+    std::optional<char> odd_;
+};
 
 }  // namespace vek
