@@ -11,6 +11,8 @@
 namespace vek {
 namespace {
 
+// In the current directory, as the system resolves a bare name; every report
+// names it so.
 constexpr std::u16string_view kTargetFile = u"vek.ini";
 constexpr std::u16string_view kHwndKeyEnd = u"hwnd\u0001";
 // The size field in front of the host's entries; the host's business, never read.
@@ -31,7 +33,7 @@ std::u16string_view FirstField(std::u16string_view text) {
 
 Hwnd ReadTargetFile(Platform& platform) {
     if (!platform.FileExists(kTargetFile)) return 0;
-    const auto file = platform.OpenForRead(u".\\vek.ini");
+    const auto file = platform.OpenForRead(kTargetFile);
     // Only the first line matters: stop once its end has been read.
     std::string bytes;
     std::array<char, 4096> block;
@@ -54,7 +56,7 @@ Hwnd ReadTargetFile(Platform& platform) {
     try {
         return ValPrefix(Trim(FirstField(text)));
     } catch (RuntimeFailure& failure) {
-        failure.AddContext(u"The target window handle in vek.ini");
+        failure.AddContext(u"The target window handle in " + std::u16string(kTargetFile));
         throw;
     }
 }
@@ -104,7 +106,8 @@ HostLookup FindHostHwnd(Platform& platform) {
             case HostMemory::None:
                 break;
             case HostMemory::Refused:
-                if (found.refused.empty()) found.refused = platform.Decode(CodePage::Ansi, name);
+                // ASCII: each byte is its character.
+                if (found.refused.empty()) found.refused.assign(name.begin(), name.end());
                 break;
             case HostMemory::Read:
                 if (const Hwnd window = HwndEntry(platform, snapshot);

@@ -424,7 +424,7 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
 TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform fake = WithHost();
     fake.AddFile(u"vek.ini", "77").locked = true;
-    EXPECT_EQ(RunCommand(fake, u"OnX").report, u"File error: Could not open '.\\vek.ini'");
+    EXPECT_EQ(RunCommand(fake, u"OnX").report, u"File error: Could not open 'vek.ini'");
     fake.failWrites = true;
     EXPECT_EQ(RunCommand(fake, u"INIT#9").report, u"File error: Could not write 'vek.ini'");
     // In a drive's root the path keeps both backslashes.
