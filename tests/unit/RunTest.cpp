@@ -439,7 +439,7 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform root;
     root.currentDirectory = u"C:\\";
     root.AddFile(u"vek.ini", "77");
-    root.AddFile(u"a.txt");
+    root.AddFile(u"C:\\a.txt");
     EXPECT_EQ(RunCommand(root, u"DROP#a.txt").dropped, std::vector<std::u16string>{u"C:\\\\a.txt"});
 }
 
@@ -450,14 +450,12 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
     // clang-format off
     const std::pair<HostSnapshot, Hwnd> cases[] = {
         {Snapshot(Entry("name", "host") + Entry("abc.hwnd", "1234")), 1234},
-        {Snapshot(Entry("hwnd", "77")), 77},
         {Snapshot(Entry("a.hwnd", "11") + Entry("b.hwnd", "22")), 11},
-        {Snapshot(Entry("x.hwnd", "42abc")), 42},
+        {Snapshot(Entry("hwnd", "77")), 77}, {Snapshot(Entry("x.hwnd", "42abc")), 42},
         {Snapshot(Entry("x.hwnd", "-2147483648")), -2147483648},
-        {Snapshot(Entry("x.hwnd", "9\rtrailing")), 9},
-        {Snapshot(Entry("x.hwnd", "99999999999")), 0},
-        {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0}, {Snapshot(Entry("x.HWND", "5")), 0},
-        {Snapshot("x.hwnd" + kKeyEnd + "1234\n"), 0},
+        {Snapshot(Entry("x.hwnd", "9\rtrailing")), 9}, {Snapshot(Entry("x.HWND", "5")), 0},
+        {Snapshot(Entry("x.hwnd", "99999999999")), 0}, {Snapshot("x.hwnd" + kKeyEnd + "1234\n"), 0},
+        {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0},
         {Snapshot(Entry(ShiftJis(u"名前"), ShiftJis(u"さくら")) + Entry("x.hwnd", "5")), 5},
         {Snapshot(hidden), 42},
         // The header is skipped as bytes, never read as text.
