@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 
 namespace vek {
 namespace {
@@ -62,12 +63,18 @@ std::u16string FakePlatform::Key(std::u16string_view path) const {
     std::u16string full(path);
     if (!(full.size() >= 2 && full[1] == u':') && !full.starts_with(u"\\"))
         full = currentDirectory + u"\\" + full;
+    // A drive's colon anywhere but after its letter makes a name no volume holds.
+    if (full.find(u':', 2) != std::u16string::npos) return {};
+    // As GetFullPathName: ".\" goes, and a run of separators after the root is one.
     for (std::size_t at; (at = full.find(u"\\.\\")) != std::u16string::npos;) full.erase(at, 2);
+    for (std::size_t at; (at = full.find(u"\\\\", 1)) != std::u16string::npos;) full.erase(at, 1);
     return full;
 }
 
 FakeFile& FakePlatform::AddFile(std::u16string_view path, std::string bytes) {
-    return files_[Key(path)] = FakeFile{std::move(bytes)};
+    const std::u16string key = Key(path);
+    if (key.empty()) throw std::invalid_argument("no volume can hold a file at this path");
+    return files_[key] = FakeFile{std::move(bytes)};
 }
 
 std::string* FakePlatform::FileBytes(std::u16string_view path) {

@@ -29,7 +29,8 @@ public:
     // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
-    // Set-up. Paths are made absolute against the current directory, ".\" dropped, as Windows does.
+    // Set-up. Paths are made absolute against the current directory, ".\" dropped and doubled
+    // separators made one, as Windows does; no file has a path with a colon past its drive.
     std::u16string commandLine = u"vek.exe";
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name

@@ -58,30 +58,45 @@ TEST(EncodingTest, AFileIsWhatItsMarkSaysElseUtf8WhereValidThroughoutWithAMultiB
     }
 }
 
+// A drop block as the host reads it: DROPFILES (where the list starts, the point of the drop, fNC,
+// fWide), then the list of one path in the ANSI code page, or in UTF-16 where fWide is 1.
+std::vector<std::uint8_t> DropBlock(std::uint32_t fWide, std::string_view list) {
+    const std::uint32_t pFiles = 20, x = 0, y = 0, fNC = 0;  // the list follows; no point
+    std::vector<std::uint8_t> block;
+    for (const std::uint32_t field : {pFiles, x, y, fNC, fWide})  // little-endian, as Windows
+        for (int shift = 0; shift < 32; shift += 8) block.push_back(std::uint8_t(field >> shift));
+    block.insert(block.end(), list.begin(), list.end());
+    return block;
+}
+
 TEST(EncodingTest, TheAnsiCodePageTakesADroppedNameOrATargetOnlyWhereItHoldsItExactly) {
-    using namespace std::string_literals;
-    // DROPFILES: pFiles 20, the point (0, 0), fNC 0 and fWide; then the list with its two zeros,
-    // and zeros up to the size of a wide list, 20 + 2 x (length + 2) bytes.
-    const std::string narrow = "\x14\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"s;
-    const std::string wide = "\x14\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\1\0\0\0"s;
-    // clang-format off
-    const std::tuple<std::u16string, unsigned, std::string> drops[] = {
-        {u"é", 1252, narrow + "\xE9\0\0" "\0\0\0"s}, {u"～", 932, narrow + "\x81\x60\0\0" "\0\0"s},
-        {u"😀", 65001, narrow + "\xF0\x9F\x98\x80\0\0" "\0\0"s},
-        {u"日本語", 65001, narrow + "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\0\0"s},  // past 30 bytes
+    struct Drop {
+        std::u16string path;
+        unsigned codePage;
+        bool wide = false;
+        std::size_t padding = 0;  // zeros after the list, up to the wide list's 2 x (length + 2)
+    };
+    const Drop drops[] = {
+        {.path = u"é", .codePage = 1252, .padding = 3},
+        {.path = u"～", .codePage = 932, .padding = 2},
+        {.path = u"😀", .codePage = 65001, .padding = 2},
+        {.path = u"日本語", .codePage = 65001},  // 9 bytes and two zeros: past the wide list's 10
         // A character the code page lacks, and a lone surrogate, which UTF-8 writes as U+FFFD.
-        {u"日本", 1252, wide + "\xE5\x65\x2C\x67\0\0\0\0"s},
-        {u"\xD800", 65001, wide + "\x00\xD8\0\0\0\0"s}};
-    // clang-format on
-    for (const auto& [path, codePage, expected] : drops) {
-        SCOPED_TRACE(Utf8(path));
-        FakePlatform fake(codePage);
-        EXPECT_EQ(BuildDropBlock(fake, path),
-                  std::vector<std::uint8_t>(expected.begin(), expected.end()));
-        const std::string unwritable =
-            "INIT: File error: '" + Utf8(path) + "' cannot be written in the system's code page";
-        EXPECT_EQ(ReportOf([&] { WriteTargetFile(fake, path); }),
-                  expected.starts_with(narrow) ? "no failure" : unwritable);
+        {.path = u"日本", .codePage = 1252, .wide = true},
+        {.path = u"\xD800", .codePage = 65001, .wide = true}};
+    for (const Drop& drop : drops) {
+        SCOPED_TRACE(Utf8(drop.path));
+        FakePlatform fake(drop.codePage);
+        // The path and the list each end in a zero character.
+        const std::string list =
+            drop.wide ? Utf16(drop.path + u'\0' + u'\0', false)
+                      : fake.Encode(CodePage{drop.codePage}, drop.path) + '\0' + '\0';
+        EXPECT_EQ(BuildDropBlock(fake, drop.path),
+                  DropBlock(drop.wide, list + std::string(drop.padding, '\0')));
+        const std::string unwritable = "INIT: File error: '" + Utf8(drop.path) +
+                                       "' cannot be written in the system's code page";
+        EXPECT_EQ(ReportOf([&] { WriteTargetFile(fake, drop.path); }),
+                  drop.wide ? unwritable : "no failure");
     }
 }
 

@@ -6,24 +6,29 @@
 namespace vek {
 namespace {
 
-using References = std::vector<std::u16string>;  // name, start, end, lines, count (none: no file)
+// The references of the request FILE builds: no count where it finds no file.
+struct References {
+    std::u16string name, start, end, lines;
+    std::optional<std::u16string> count;
+    friend bool operator==(const References&, const References&) = default;
+};
+
+void PrintTo(const References& r, std::ostream* out) {
+    *out << "name '" << Utf8(r.name) << "', start " << Utf8(r.start) << ", end " << Utf8(r.end)
+         << ", lines '" << Utf8(r.lines) << "', count " << Utf8(r.count.value_or(u"(none)"));
+}
 
 References ReferencesOf(Platform& platform, std::u16string_view command) {
     const std::u16string request = BuildFileRequest(platform, command);
-    References references;
+    std::vector<std::u16string> found;
     for (std::size_t at = 0; (at = request.find(u"\r\nReference", at)) != request.npos;) {
         at = request.find(u": ", at) + 2;
-        references.push_back(request.substr(at, request.find(u"\r\n", at) - at));
+        found.push_back(request.substr(at, request.find(u"\r\n", at) - at));
     }
-    return references;
-}
-
-std::string Utf16(std::u16string_view text, bool bigEndian) {
-    std::string bytes;
-    const int first = bigEndian ? 8 : 0;  // the shift that gives the first byte of a unit
-    for (const char16_t c : text)
-        bytes += {static_cast<char>(c >> first), static_cast<char>(c >> (8 - first))};
-    return bytes;
+    EXPECT_TRUE(found.size() == 4 || found.size() == 5) << Utf8(request);
+    const auto count = found.size() > 4 ? std::optional(found[4]) : std::nullopt;
+    found.resize(4);
+    return {found[0], found[1], found[2], found[3], count};
 }
 
 // The name runs from the 6th character to the first "/" ("-" and all); without a "-" after that
@@ -34,17 +39,23 @@ TEST(FileTest, TheCommandNamesTheFileAndARangeOfLinesOrFailsSayingWhichPartIsWro
     fake.AddFile(u"held.txt", "x").locked = true;  // as another program may hold it
     fake.AddFile(u"max.txt").crs = 2147483647;     // as many lines as a signed 32-bit count holds
     fake.AddFile(u"huge.txt").crs = 2147483648;
+    const std::u16string list = u"my-list.txt", all = u"one\\ntwo\\nthree\\n";
     // clang-format off
     const std::pair<const char16_t*, References> cases[] = {
-        {u"FILE#my-list.txt/5", {u"my-list.txt", u"5", u"1024", u"", u"3"}},
-        {u"FILE#my-list.txt/2-", {u"my-list.txt", u"2", u"0", u"", u"3"}},
-        {u"FILE#my-list.txt/-3", {u"my-list.txt", u"0", u"3", u"one\\ntwo\\nthree\\n", u"3"}},
-        {u"FILE#my-list.txt/-5-7", {u"my-list.txt", u"0", u"5", u"one\\ntwo\\nthree\\n", u"3"}},
-        {u"FILE#max.txt/0-1", {u"max.txt", u"0", u"1", u"\\n\\n", u"2147483647"}},
+        {u"FILE#my-list.txt/5", {.name = list, .start = u"5", .end = u"1024", .count = u"3"}},
+        {u"FILE#my-list.txt/2-", {.name = list, .start = u"2", .end = u"0", .count = u"3"}},
+        {u"FILE#my-list.txt/-3",
+         {.name = list, .start = u"0", .end = u"3", .lines = all, .count = u"3"}},
+        {u"FILE#my-list.txt/-5-7",
+         {.name = list, .start = u"0", .end = u"5", .lines = all, .count = u"3"}},
+        {u"FILE#max.txt/0-1", {.name = u"max.txt", .start = u"0", .end = u"1",
+                               .lines = u"\\n\\n", .count = u"2147483647"}},
         // Any 5th character is skipped; spaces around a name stay only in the not-found report.
-        {u"FILEX  my-list.txt  /2-2", {u"my-list.txt", u"2", u"2", u"three\\n", u"3"}},
-        {u"FILE#  my-/3-4", {u"my-", u"3", u"4", u"File(  my-)NotFound"}},
-        {u"FILE#", {u"", u"0", u"1024", u"File()NotFound"}}};
+        {u"FILEX  my-list.txt  /2-2",
+         {.name = list, .start = u"2", .end = u"2", .lines = u"three\\n", .count = u"3"}},
+        {u"FILE#  my-/3-4",
+         {.name = u"my-", .start = u"3", .end = u"4", .lines = u"File(  my-)NotFound"}},
+        {u"FILE#", {.name = u"", .start = u"0", .end = u"1024", .lines = u"File()NotFound"}}};
     const std::pair<const char16_t*, std::string_view> failures[] = {  // how the report begins
         {u"FILE", "FILE: Invalid procedure call or argument: 'FILE' names no file"},
         {u"FILE#a/", "FILE: the start line after the \"/\" in 'FILE#a/': Type mismatch"},
@@ -68,8 +79,9 @@ TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
         {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}}, {" \ta b \t\r\n", {u" \ta b \t"}},
         {"a\r\n\nb", {u"a", u"\nb"}}, {"a\n\rb", {u"a\n", u"b"}}, {"\r\r\n\n", {u"", u"", u"\n"}},
         {std::string(longLine, 'x') + "\ry", {std::u16string(longLine, 'x'), u"y"}},
-        // Shift_JIS: 0x5C trail bytes, NEC and IBM rows, katakana; a lead byte cut off is none.
-        {"\x83\x5c\x95\x5c\\\x87\x40\xfb\xfc\r\n\x82\r\xb6\xc0\x81\x60\x81",
+        // Shift_JIS: ソ and 表 end in the byte 0x5C, ① and 髙 are NEC's and IBM's, katakana; a
+        // lead byte cut off, by a CR or the end, is none.
+        {ShiftJis(u"ソ表\\①髙\r\n") + "\x82\r" + ShiftJis(u"ｶﾀ\uff5e") + "\x81",
          {u"ソ表\\①髙", u"・", u"ｶﾀ\uff5e・"}},
         // UTF-8 by its mark or valid throughout; UTF-16 of either order by its mark, which is no
         // part of the first line; U+FFFD for a byte, a lone surrogate, an odd last byte.
@@ -87,16 +99,16 @@ TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
         SCOPED_TRACE(testing::Message() << blockSize << "-byte reads, code page " << codePage);
         for (const auto& [bytes, lines] : files) {
             fake.AddFile(u"f", bytes);
-            const std::u16string count = PlainNumber(std::ssize(lines));
             std::u16string all;
             for (const std::u16string& line : lines) all += line + u"\\n";
-            EXPECT_EQ(ReferencesOf(fake, u"FILE#f"), (References{u"f", u"0", u"1024", all, count}));
+            References read = {.name = u"f", .start = u"0", .end = u"1024", .lines = all};
+            read.count = PlainNumber(std::ssize(lines));
+            EXPECT_EQ(ReferencesOf(fake, u"FILE#f"), read);
             // Each line alone, and past the last none; the lines after the range are counted too.
             for (std::size_t i = 0; i <= lines.size(); ++i) {
-                const std::u16string n = PlainNumber(i);
-                const std::u16string line = i < lines.size() ? lines[i] + u"\\n" : u"";
-                EXPECT_EQ(ReferencesOf(fake, u"FILE#f/" + n + u"-" + n),
-                          (References{u"f", n, n, line, count}));
+                read.start = read.end = PlainNumber(i);
+                read.lines = i < lines.size() ? lines[i] + u"\\n" : u"";
+                EXPECT_EQ(ReferencesOf(fake, u"FILE#f/" + read.start + u"-" + read.end), read);
             }
         }
     }

@@ -90,10 +90,16 @@ std::u16string Send(std::u16string_view lines, std::u16string_view charset = u"S
            u"\r\nHWnd: 1234\r\nCharset: " + std::u16string(charset);
 }
 
-// The host's memory: a 4-byte header, then text at byte offset at, '^' standing for the U+0001
-// after a key.
+// What ends a key in the host's memory.
+const std::string kKeyEnd = "\x01";
+
+// An entry of the host's memory.
+std::string Entry(std::string_view key, std::string_view value) {
+    return std::string(key) + kKeyEnd + std::string(value) + "\r\n";
+}
+
+// The host's memory: a 4-byte header, then text at byte offset at.
 HostSnapshot Snapshot(std::string text, std::size_t at = 4, std::string_view header = "\x10") {
-    std::replace(text.begin(), text.end(), '^', '\x01');
     HostSnapshot snapshot{};
     std::copy(header.begin(), header.end(), snapshot.begin());
     text.resize(std::min(text.size(), snapshot.size() - at));  // what lies beyond is not seen
@@ -106,7 +112,7 @@ FakePlatform WithHost(unsigned codePage = 932) {
     FakePlatform fake(codePage);
     fake.windows = {kHost};
     fake.AddFile(u"vek.ini", "77");
-    for (const char16_t* name : {u"a.txt", u" b.txt", u"C:\\work\\C:\\x.txt"})
+    for (const char16_t* name : {u"a.txt", u" b.txt", u"C:\\x.txt"})
         fake.AddFile(name, "one\r\ntwo\r\nthree\r\n");
     return fake;
 }
@@ -155,12 +161,13 @@ TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
         {u"/?", {.balloon = kUsage}}, {u"TestPoint", {.testWindow = true}},
         {u"TestPointer", {.testWindow = true}}, {u"INIT#1234", {.ini = "1234\r\n"}},
         {u"INIT 0", {}}, {u"INIT 00", {.ini = "00\r\n"}}, {u"INIT", {.ini = "\r\n"}},
-        {u"INIT# 5 ", {.ini = " 5\r\n"}}, {u"INIT#４２日", {.ini = "\x82\x53\x82\x51\x93\xfa\r\n"}},
+        {u"INIT# 5 ", {.ini = " 5\r\n"}}, {u"INIT#４２日", {.ini = ShiftJis(u"４２日\r\n")}},
         {u"  DROP#a.txt  ", {.dropped = kDroppedA, .to = kHost}},
         {u"DROPxa.txt", {.dropped = kDroppedA, .to = kHost}},
         {u"DROP# b.txt", {.dropped = {u"C:\\work\\ b.txt"}, .to = kHost}},
-        {u"DROP#C:\\x.txt", {.dropped = {u"C:\\work\\C:\\x.txt"}, .to = kHost}},
         {u"DROP#missing.txt", {}}, {u"DROP", {}},
+        // A full path follows the current directory's: "C:\work\C:\x.txt" names no file.
+        {u"DROP#C:\\x.txt", {}},
     };
     // clang-format on
     for (const auto& [command, result] : cases) EXPECT_EQ(RunCommand(WithHost(), command), result);
@@ -189,9 +196,10 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         u"The target window handle in vek.ini: Overflow: '99999999999' is outside the signed "
         u"32-bit range";
     const Result event = {.sent = {Notification(u"Event: OnX")}};
+    static constexpr char kUnreadable[] = "(memory vek.exe may not read)";
     struct Target {
         const char* ini;     // nullptr: no vek.ini
-        const char* enbryo;  // the hwnd entry of its memory; nullptr: none; "refused": unreadable
+        const char* enbryo;  // the hwnd entry of its memory; nullptr: no memory; kUnreadable
         const char* sakura;
         const char16_t* command;
         Result result;
@@ -206,14 +214,14 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {nullptr, nullptr, nullptr, u"OnX", {.balloon = kNotReady + event.sent[0], .exitCode = 1}},
         {"-1", nullptr, nullptr, u"SEND#😀", {.shown = {Send(u"Script: 😀", u"UTF-8")}}},
         {"-1", nullptr, nullptr, u"DROP#a.txt", {}},
-        {nullptr, "refused", "2002", u"OnX", {.sent = event.sent, .to = 2002}},
-        {"555", "refused", nullptr, u"OnX", {.report = refused, .exitCode = 1}},
-        {nullptr, "refused", "556", u"FILE#a.txt", {.report = refused, .exitCode = 1}},
-        {nullptr, "refused", nullptr, u"DROP#a.txt", {}},
+        {nullptr, kUnreadable, "2002", u"OnX", {.sent = event.sent, .to = 2002}},
+        {"555", kUnreadable, nullptr, u"OnX", {.report = refused, .exitCode = 1}},
+        {nullptr, kUnreadable, "556", u"FILE#a.txt", {.report = refused, .exitCode = 1}},
+        {nullptr, kUnreadable, nullptr, u"DROP#a.txt", {}},
         {"99999999999", "1001", nullptr, u"OnX", {.report = overflow, .exitCode = 1}},
-        {"99999999999", "refused", nullptr, u"INIT#5", {.ini = "5\r\n"}},
-        {"99999999999", "refused", nullptr, u"/?", {.balloon = kUsage}},
-        {"99999999999", "refused", nullptr, u"TestPoint", {.testWindow = true}},
+        {"99999999999", kUnreadable, nullptr, u"INIT#5", {.ini = "5\r\n"}},
+        {"99999999999", kUnreadable, nullptr, u"/?", {.balloon = kUsage}},
+        {"99999999999", kUnreadable, nullptr, u"TestPoint", {.testWindow = true}},
     };
     // clang-format on
     for (const Target& c : cases) {
@@ -222,10 +230,10 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         if (c.ini) fake.AddFile(u"vek.ini", c.ini);
         fake.AddFile(u"a.txt", "one\r\ntwo");
         for (const auto& [name, value] : {std::pair("enbryo", c.enbryo), {"Sakura", c.sakura}}) {
-            if (value && value == std::string_view("refused")) {
+            if (value == kUnreadable) {
                 fake.refusedHostMemory.insert(name);
             } else if (value) {
-                fake.hostMemory[name] = Snapshot(std::string("x.hwnd^") + value + "\r\n");
+                fake.hostMemory[name] = Snapshot(Entry("x.hwnd", value));
             }
         }
         EXPECT_EQ(RunCommand(fake, c.command), c.result)
@@ -431,26 +439,30 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform root;
     root.currentDirectory = u"C:\\";
     root.AddFile(u"vek.ini", "77");
-    root.AddFile(u"C:\\\\a.txt");
+    root.AddFile(u"C:\\a.txt");
     EXPECT_EQ(RunCommand(root, u"DROP#a.txt").dropped, std::vector<std::u16string>{u"C:\\\\a.txt"});
 }
 
 TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
+    // ド is 0x83 0x68 in Shift_JIS, and 0x68 is 'h': what Shift_JIS reads as the key "ドwnd", code
+    // page 1252 reads as "ƒhwnd", an hwnd entry (see below).
+    const std::string hidden = Entry(ShiftJis(u"ドwnd"), "99") + Entry("x.hwnd", "42");
     // clang-format off
     const std::pair<HostSnapshot, Hwnd> cases[] = {
-        {Snapshot("name^host\r\nabc.hwnd^1234\r\n"), 1234}, {Snapshot("hwnd^77\r\n"), 77},
-        {Snapshot("a.hwnd^11\r\nb.hwnd^22\r\n"), 11}, {Snapshot("x.hwnd^42abc\r\n"), 42},
-        {Snapshot("x.hwnd^-2147483648\r\n"), -2147483648}, {Snapshot("x.hwnd^9\rtrailing"), 9},
-        {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0}, {Snapshot("x.HWND^5\r\n"), 0},
-        {Snapshot("x.hwnd^1234\n"), 0}, {Snapshot("x.hwnd^99999999999\r\n"), 0},
-        {Snapshot("\x96\xbc\x91\x4f^\x82\xb3\r\nx.hwnd^5\r\n"), 5},
-        // 0x83 0x68 is one Shift_JIS character (in code page 1252: two, see below).
-        {Snapshot("\x83hwnd^99\r\nx.hwnd^42\r\n"), 42},
+        {Snapshot(Entry("name", "host") + Entry("abc.hwnd", "1234")), 1234},
+        {Snapshot(Entry("a.hwnd", "11") + Entry("b.hwnd", "22")), 11},
+        {Snapshot(Entry("hwnd", "77")), 77}, {Snapshot(Entry("x.hwnd", "42abc")), 42},
+        {Snapshot(Entry("x.hwnd", "-2147483648")), -2147483648},
+        {Snapshot(Entry("x.hwnd", "9\rtrailing")), 9}, {Snapshot(Entry("x.HWND", "5")), 0},
+        {Snapshot(Entry("x.hwnd", "99999999999")), 0}, {Snapshot("x.hwnd" + kKeyEnd + "1234\n"), 0},
+        {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0},
+        {Snapshot(Entry(ShiftJis(u"名前"), ShiftJis(u"さくら")) + Entry("x.hwnd", "5")), 5},
+        {Snapshot(hidden), 42},
         // The header is skipped as bytes, never read as text.
-        {Snapshot("hwnd^7\r\n", 4, std::string_view("\0\0\0\x83", 4)), 7},
-        // Only the snapshot is seen.
-        {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 12), 4321},
-        {Snapshot("x.hwnd^4321\r", kHostSnapshotSize - 11), 0},
+        {Snapshot(Entry("hwnd", "7"), 4, std::string_view("\0\0\0\x83", 4)), 7},
+        // Only the snapshot is seen: here, up to the entry's CR, then up to its value.
+        {Snapshot(Entry("x.hwnd", "4321"), kHostSnapshotSize - 12), 4321},
+        {Snapshot(Entry("x.hwnd", "4321"), kHostSnapshotSize - 11), 0},
     };
     // clang-format on
     FakePlatform fake;
@@ -461,7 +473,7 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
     }
     FakePlatform western(1252);
     western.windows = fake.windows;
-    western.hostMemory["Sakura"] = Snapshot("\x83hwnd^99\r\nx.hwnd^42\r\n");
+    western.hostMemory["Sakura"] = Snapshot(hidden);
     EXPECT_EQ(FindHostHwnd(western).window, 99);
 }
 

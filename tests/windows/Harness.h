@@ -18,13 +18,12 @@ namespace vek::test {
 
 namespace fs = std::filesystem;
 
-inline const bool kDpiAware = SetProcessDPIAware();  // rectangles in physical pixels
-inline const double kPx = [] {                       // a twip's pixels
+inline double TwipPixels() {  // in the physical pixels main made this process see
     const HDC screen = GetDC(nullptr);
     const double px = GetDeviceCaps(screen, LOGPIXELSY) / 1440.0;
     ReleaseDC(nullptr, screen);
     return px;
-}();
+}
 
 inline const bool kUnderWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
 
