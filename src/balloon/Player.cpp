@@ -18,12 +18,11 @@ std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
 }
 
 // The units the player takes at once at 0-based index i: a tag whole, a wait
-// tag with the character after it, or one character.
+// tag with the character after it (whether or not the text still has one),
+// or one character.
 std::size_t PlayedUnits(std::u16string_view text, std::size_t i) {
-    const std::u16string_view tag = text.substr(i, 2);
-    if (tag == u"\\w" || tag == u"/w") {
-        return std::min(2 + static_cast<std::size_t>(UnitsAt(text, i + 3)), text.size() - i);
-    }
+    const std::u16string_view tag = i < text.size() ? text.substr(i, 2) : std::u16string_view();
+    if (tag == u"\\w" || tag == u"/w") return 2 + static_cast<std::size_t>(UnitsAt(text, i + 3));
     if (tag == u"\\n" || tag == u"/n" || tag == u"\\c" || tag == u"/c") return 2;
     return static_cast<std::size_t>(UnitsAt(text, i + 1));
 }
@@ -55,24 +54,19 @@ bool BlnStep(std::u16string_view text, std::u16string& shown, std::int32_t& pos,
             : static_cast<std::int64_t>(text.find_last_not_of(u' ') - first + 1);
     if (trimmedLength + kBlnLinger < pos) return false;
 
-    const std::u16string tag = Mid(text, pos, 2);
+    const std::u16string tag = Mid(text, pos, 2);  // refuses a position below 1
+    const auto units =
+        static_cast<std::int64_t>(PlayedUnits(text, static_cast<std::size_t>(pos - 1)));
     if (tag == u"\\w" || tag == u"/w") {
-        const std::int64_t digitAt = std::int64_t{pos} + 2;
-        const std::int32_t digitUnits = UnitsAt(text, digitAt);
-        const std::int32_t waitMore = ValPrefix(Mid(text, digitAt, digitUnits));
-        pos = Checked(digitAt + digitUnits);
-        wait = Checked(std::int64_t{wait} + waitMore);
+        wait = Checked(std::int64_t{wait} + ValPrefix(Mid(text, std::int64_t{pos} + 2, units - 2)));
     } else if (tag == u"\\n" || tag == u"/n") {
         shown += u"\r\n";
-        pos = Checked(std::int64_t{pos} + 2);
     } else if (tag == u"\\c" || tag == u"/c") {
         shown.clear();
-        pos = Checked(std::int64_t{pos} + 2);
     } else {
-        const std::int32_t units = UnitsAt(text, pos);
         shown += Mid(text, pos, units);  // nothing past the end
-        pos = Checked(std::int64_t{pos} + units);
     }
+    pos = Checked(std::int64_t{pos} + units);
     return true;
 }
 

@@ -57,7 +57,8 @@ TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner)
     const PixelRect small = BalloonRect({.width = 200, .height = 40}, 1080, 144);
     const PixelRect large = BalloonRect({.width = 300, .height = 90}, 1080, 144);
     EXPECT_EQ(small.left, 1080 - (small.top + small.height));
-    EXPECT_GT(small.width, 200);
+    // At 1440 DPI a pixel is a twip: 500 from the left and the bottom, a margin of 120.
+    EXPECT_EQ(BalloonRect({}, 10000, 1440), (PixelRect{500, 10000 - 500 - 120, 120, 120}));
     EXPECT_EQ(small.width - 200, small.height - 40);
     EXPECT_EQ(large, (PixelRect{small.left, small.top - 50, small.width + 100, small.height + 50}));
     // At twice the DPI, twice the pixels: the balloon keeps its size and place in inches.

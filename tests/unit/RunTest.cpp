@@ -51,7 +51,11 @@ Result RunCommandLine(FakePlatform fake, std::u16string_view commandLine) {
     F_ZERO form{fake};
     try {
         const Outcome outcome = form.Form_Load();
-        if (outcome == Outcome::ShowBalloon) run.balloon = form.BlnText;
+        if (outcome == Outcome::ShowBalloon) {
+            run.balloon = form.BlnText;
+            while (form.TmBln_Timer() == Outcome::KeepRunning) {  // played to its end
+            }
+        }
         run.testWindow = outcome == Outcome::ShowTestWindow;
         run.exitCode = form.ExitCode();
     } catch (...) {
@@ -371,6 +375,7 @@ TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
     const std::u16string tagScript = std::u16string(963, u'x') + u"\\w9" + std::u16string(40, u'y');
     const std::u16string tagQuoted =
         Send(u"Script: " + tagScript).substr(0, 999) + u"... (1074 characters in all)";
+    const std::u16string whole(1000 - Send(u"Script: ").size(), u'x');  // a request of 1000
     const std::u16string minusOne = u"the request (target -1 shows it instead of sending it)";
     const std::u16string notReady = u"\"Object Platform is not ready!!\" (no host window is known)";
     using enum Onlooker;
@@ -388,8 +393,8 @@ TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
          {.report = u"System error: the test window" + nobodyNow, .exitCode = 1}},
         {Nobody, "-1", u"SEND#" + script,
          {.report = u"System error: " + minusOne + nobody + u": " + quoted, .exitCode = 1}},
-        {NobodyNow, "-1", u"SEND#hi",
-         {.report = u"System error: " + minusOne + nobodyNow + u": " + Send(u"Script: hi"),
+        {NobodyNow, "-1", u"SEND#" + whole,
+         {.report = u"System error: " + minusOne + nobodyNow + u": " + Send(u"Script: " + whole),
           .exitCode = 1}},
         {Nobody, "0", u"OnX", {.report = u"System error: " + notReady + nobody + u": " +
                                           Notification(u"Event: OnX"), .exitCode = 1}},
@@ -466,7 +471,7 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
     };
     // clang-format on
     FakePlatform fake;
-    fake.windows = {5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, -2147483648};
+    fake.windows = {1, 5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, -2147483648};
     for (const auto& [snapshot, target] : cases) {
         fake.hostMemory["Sakura"] = snapshot;
         EXPECT_EQ(FindHostHwnd(fake).window, target) << target;

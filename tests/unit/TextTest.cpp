@@ -12,6 +12,7 @@ TEST(TextTest, SubstringsCountFromOneAndNumbersArePaddedForTheirSign) {
     EXPECT_EQ(Left(u"abc", 2), u"ab");
     EXPECT_EQ(Left(u"abc", 10), u"abc");
     EXPECT_EQ(Mid(u"abc", 4), u"");
+    EXPECT_THROW(Mid(u"abc", 0), RuntimeFailure);
     EXPECT_EQ(Mid(u"abcdef", 3, 2), u"cd");
     for (const auto& [start, found] : {std::pair(1, 2), {2, 2}, {3, 4}, {4, 4}, {5, 0}, {9, 0}})
         EXPECT_EQ(InStr(start, u"a#b#", u"#"), found) << start;  // found at the last position too
