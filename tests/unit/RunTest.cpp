@@ -362,12 +362,13 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
 // itself, still plays where it will be seen later. A request is quoted up to its 1000th unit,
 // never cut inside a character or a tag.
 TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
-    const std::u16string nobody =
-        u" cannot be shown: this program runs where no window can be seen (as a service, or as a "
-        u"task that runs whether the user is logged on or not)";
-    const std::u16string nobodyNow =
-        u" cannot be shown: nobody can answer a window now (the session is locked or "
-        u"disconnected)";
+    const std::u16string unseen = u" cannot be shown: ";
+    const std::u16string nobody = unseen +
+                                  u"this program runs where no window can be seen (as a service, "
+                                  u"or as a task that runs whether the user is logged on or not)",
+                         nobodyNow = unseen +
+                                     u"nobody can answer a window now (the session is locked or "
+                                     u"disconnected)";
     // 36 units of the request go before the script: the 1000th is the first of a pair or a tag.
     const std::u16string script = std::u16string(963, u'x') + u"😀";
     const std::u16string quoted =
