@@ -55,7 +55,7 @@ int ReportFailure(Platform& platform, const std::exception_ptr& failure, bool ha
             std::rethrow_exception(failure);
         } catch (const RuntimeFailure& runtime) {
             exitCode = runtime.ExitCode();
-            RouteReport(platform, runtime.Report());
+            RouteReport(platform, runtime.Report(platform));
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& other) {

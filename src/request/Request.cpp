@@ -23,19 +23,19 @@ std::string EncodeRequest(const Platform& platform, std::u16string& request) {
     std::string bytes;
     const std::u16string_view text = request;
     for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
-        bool lossy = false;
-        // A surrogate pair cut by the chunk is lossy either way: Shift_JIS
+        // A surrogate pair cut by the chunk is lost either way: Shift_JIS
         // holds no character beyond the first plane.
-        platform.AppendEncoded(CodePage::ShiftJis, text.substr(at, kEncodeChunk), bytes, &lossy);
-        if (!lossy) continue;
-        bytes = {};
+        if (const auto chunk =
+                platform.EncodeExactly(CodePage::ShiftJis, text.substr(at, kEncodeChunk))) {
+            bytes += *chunk;
+            continue;
+        }
         if (const std::u16string built = CharsetLine(CodePage::ShiftJis);
             request.ends_with(built)) {
             request.replace(request.size() - built.size(), built.size(),
                             CharsetLine(CodePage::Utf8));
         }
-        platform.AppendEncoded(CodePage::Utf8, request, bytes, nullptr);
-        break;
+        return platform.Encode(CodePage::Utf8, request);
     }
     return bytes;
 }

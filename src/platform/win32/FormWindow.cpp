@@ -7,7 +7,6 @@
 #include "balloon/Player.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
-#include "text/Failure.h"
 #include "text/Text.h"
 
 #ifndef WM_DPICHANGED
@@ -116,10 +115,7 @@ FormWindow::FormWindow(HINSTANCE instance, F_ZERO& form) : form_(form) {
     // top-level window, with the same handle, only when it is to be shown.
     hwnd_ = CreateWindowExW(kBalloonExStyle, kClassName, L"VEK", kHiddenStyle, 0, 0, 0, 0,
                             HWND_MESSAGE, nullptr, instance, this);
-    if (hwnd_ == nullptr) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"could not create the window: " + SystemMessage(GetLastError()));
-    }
+    if (hwnd_ == nullptr) ThrowLastError(Operation::CreateWindow);
 }
 
 FormWindow::~FormWindow() {
@@ -144,9 +140,7 @@ int FormWindow::Run(Outcome outcome) {
         if (got == 0) break;
         if (got == -1) {
             loopRunning_ = false;
-            throw RuntimeFailure(
-                FailureKind::SystemError,
-                u"the window's messages cannot be read: " + SystemMessage(GetLastError()));
+            ThrowLastError(Operation::ReadMessages);
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -168,10 +162,7 @@ void FormWindow::ShowBalloon() {
     BecomeTopLevel(kBalloonStyle, kBalloonExStyle);
     UseDpi(WindowDpi(hwnd_));
     Fit();
-    if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) {
-        throw RuntimeFailure(FailureKind::SystemError, u"the balloon's timer cannot be started: " +
-                                                           SystemMessage(GetLastError()));
-    }
+    if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) ThrowLastError(Operation::StartTimer);
     // In front of other windows, the task bar included, without taking the
     // keyboard focus from whatever the user is doing.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0,
@@ -200,10 +191,7 @@ void FormWindow::ShowTestWindow() {
 // cannot activate it (some systems activate a re-parented top-level window);
 // it takes its own style once it is on the desktop.
 void FormWindow::BecomeTopLevel(DWORD style, DWORD exStyle) {
-    if (SetParent(hwnd_, nullptr) == nullptr) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"the window cannot be shown: " + SystemMessage(GetLastError()));
-    }
+    if (SetParent(hwnd_, nullptr) == nullptr) ThrowLastError(Operation::ShowWindow);
     SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(style));
     SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
     SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,

@@ -223,7 +223,14 @@ bool Win32Platform::WriteError(std::u16string_view text) {
 }
 
 std::u16string Win32Platform::SystemErrorText(std::uint32_t error) const {
-    return SystemText(error);
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string message;
+    if (length != 0 && text != nullptr) message = U16(std::wstring_view(text, length));
+    LocalFree(text);
+    return message;
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {

@@ -1,9 +1,14 @@
 #pragma once
-// The platform as Windows provides it: one class, its jobs in files of their
-// own. Win32Platform.cpp: the program's window and command line, text in code
-// pages, the host's memory. Files.cpp: files, and waiting for one held for a
-// moment. Send.cpp: requests and drops handed to a host watched while it
-// takes them. Reports.cpp: where a failure's report can be read.
+// The platform as Windows provides it: one class for the jobs of
+// platform/Platform.h, each in a file of its own. Win32Platform.cpp: the
+// program's window and command line, the codec (platform/Codec.h).
+// Files.cpp: files (platform/Files.h), and waiting for one held for a
+// moment. Send.cpp: the host (platform/Host.h), its memory, and requests and
+// drops handed to it, watched while it takes them. Reports.cpp: the desktop, standard
+// error and the event log (platform/Desktop.h), and the system's texts for
+// its errors. A call that fails throws its facts (WinText.h's
+// ThrowLastError); the words are the core's. FormWindow: the form's window,
+// the balloon and the test window; WinMain.cpp: the run, and its faults.
 
 #include <windows.h>
 
@@ -23,8 +28,7 @@ public:
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override;
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
-    void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
-                       bool* lossy) const override;
+    std::string Encode(CodePage cp, std::u16string_view text) const override;
     bool WindowExists(Hwnd target) const override;
     Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
     Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;

@@ -1,6 +1,7 @@
 #pragma once
 // UTF-16 text between the core (char16_t) and the Win32 API (wchar_t, also
-// 16-bit on Windows), and window handles between HWND and the core's 32-bit form.
+// 16-bit on Windows), window handles between HWND and the core's 32-bit form,
+// and a failing call's facts for the core.
 
 #include <windows.h>
 
@@ -30,10 +31,10 @@ inline HWND ToHwnd(Hwnd hwnd) {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd));
 }
 
-// The system's text for an error code, as the system gives it.
-std::u16string SystemText(DWORD error);
-
-// The same as a report quotes it, with the code.
-std::u16string SystemMessage(DWORD error);
+// Throws what failed, on path where there is one, for the reason the system
+// gives now; the core words it.
+[[noreturn]] inline void ThrowLastError(Operation operation, std::u16string_view path = {}) {
+    throw RuntimeFailure(SystemFailure{operation, GetLastError(), std::u16string(path)});
+}
 
 }  // namespace vek::win32
