@@ -27,10 +27,6 @@ std::u16string HostWindow(Hwnd target) {
         .MayHaveArrived();
 }
 
-std::u16string ErrorOf(const ErrorTexts& texts, const Delivery& delivery) {
-    return SystemErrorReport(texts.SystemErrorText(delivery.error), delivery.error);
-}
-
 // What the host window did with what (the request, the drop), which went out
 // at least as far as the system's hand-over; returns when it was taken.
 void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
@@ -53,12 +49,13 @@ void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
         case Handed::Failed: {
             std::u16string report =
                 std::u16string(what) + u" was not taken by window " + PlainNumber(target);
-            if (delivery.error != 0) report += u": " + ErrorOf(texts, delivery);
+            if (delivery.error != 0) report += u": " + texts.SystemErrorReport(delivery.error);
             Fail(std::move(report));
         }
         case Handed::LostTrack:
-            FailMaybeArrived(u"waiting for " + host + u" failed: " + ErrorOf(texts, delivery) +
-                             u": " + std::u16string(what) + u" may have reached it");
+            FailMaybeArrived(u"waiting for " + host + u" failed: " +
+                             texts.SystemErrorReport(delivery.error) + u": " +
+                             std::u16string(what) + u" may have reached it");
     }
 }
 

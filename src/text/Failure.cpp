@@ -13,9 +13,7 @@ constexpr std::u16string_view kTitles[] = {u"Type mismatch", u"Overflow",
 // The words for what the system failed to do.
 std::u16string Worded(const SystemFailure& failure, const ErrorTexts& texts) {
     const std::u16string file = Quoted(failure.path);
-    const auto because = [&] {
-        return u": " + SystemErrorReport(texts.SystemErrorText(failure.error), failure.error);
-    };
+    const auto because = [&] { return u": " + texts.SystemErrorReport(failure.error); };
     switch (failure.operation) {
         case Operation::Open:
             return u"Could not open " + file + because();
@@ -51,12 +49,12 @@ std::u16string Worded(const SystemFailure& failure, const ErrorTexts& texts) {
 
 }  // namespace
 
-std::u16string SystemErrorReport(std::u16string_view systemText, std::uint32_t error) {
+std::u16string ErrorTexts::SystemErrorReport(std::uint32_t error) const {
+    std::u16string text = SystemErrorText(error);
     // The system ends its texts with a full stop and a line end.
-    const std::size_t end = systemText.find_last_not_of(u"\r\n .");
-    const std::u16string_view text =
-        end == std::u16string_view::npos ? u"system error" : systemText.substr(0, end + 1);
-    return std::u16string(text) + u" (error " + PlainNumber(std::int64_t{error}) + u")";
+    const std::size_t end = text.find_last_not_of(u"\r\n .");
+    text = end == std::u16string::npos ? u"system error" : text.substr(0, end + 1);
+    return text + u" (error " + PlainNumber(std::int64_t{error}) + u")";
 }
 
 RuntimeFailure::RuntimeFailure(SystemFailure failure)

@@ -23,17 +23,15 @@ enum class FailureKind {
     SystemError,      // any other failing system call
 };
 
-// The system's text for an error, as a report quotes it: with its number,
-// so that an unusual one can be looked up, and a word where the system has
-// no text.
-std::u16string SystemErrorReport(std::u16string_view systemText, std::uint32_t error);
-
-// Where the system's own text for an error number comes from: the platform.
+// The system's own texts for its error numbers: the platform's.
 class ErrorTexts {
 public:
     virtual ~ErrorTexts() = default;
     // Without its line end; empty where the system has none.
     virtual std::u16string SystemErrorText(std::uint32_t error) const = 0;
+    // The text as a report quotes it: with its number, so that an unusual one
+    // can be looked up, and a word where the system has no text.
+    std::u16string SystemErrorReport(std::uint32_t error) const;
 };
 
 // What the system failed to do. The platform tells the facts; the words of
