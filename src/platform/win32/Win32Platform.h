@@ -23,22 +23,25 @@ public:
 
     Hwnd OwnHwnd() const override;
     std::u16string CommandLine() const override;
+    void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
+    std::string Encode(CodePage cp, std::u16string_view text) const override;
+
     std::u16string CurrentDirectory() const override;
     bool FileExists(std::u16string_view path) const override;
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override;
-    void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
-    std::string Encode(CodePage cp, std::u16string_view text) const override;
+
     bool WindowExists(Hwnd target) const override;
     Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override;
     Delivery PostDropFiles(Hwnd target, std::span<const std::uint8_t> block) override;
+    HostMemory ReadHostMemory(std::string_view name, HostSnapshot& snapshot) override;
+
     void ShowMessage(std::u16string_view text, MessageKind kind) override;
     Onlooker WhoSeesWindows() const override;
     ErrorStream ErrorOutput() const override;
     bool WriteError(std::u16string_view text) override;
-    std::u16string SystemErrorText(std::uint32_t error) const override;
     void WriteEventLog(std::u16string_view text) override;
-    HostMemory ReadHostMemory(std::string_view name, HostSnapshot& snapshot) override;
+    std::u16string SystemErrorText(std::uint32_t error) const override;
 
 private:
     HWND own_ = nullptr;
