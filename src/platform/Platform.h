@@ -2,9 +2,9 @@
 // Everything the core needs from the system, and nothing more, one job to a
 // header: the codec, files, the host, the desktop; and the system's texts
 // for its errors (text/Failure.h). Platform joins them for whoever needs
-// several; a part that needs one takes that one. The Win32 implementation
-// lives in platform/win32; the tests have a double that keeps files in
-// memory and records what the core asked for.
+// several; a part that needs only one may take that one. The Win32
+// implementation lives in platform/win32; the tests have a double that keeps
+// files in memory and records what the core asked for.
 //
 // One error style: what the core decides on (a file that is not there, what
 // became of a delivery, a host memory refused, a write to standard error

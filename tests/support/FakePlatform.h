@@ -81,7 +81,6 @@ public:
     // The errors the double fails with, and Windows' English texts for those the tests name.
     static constexpr std::uint32_t kFileNotFound = 2, kSharingViolation = 32, kDiskFull = 112;
     std::u16string SystemErrorText(std::uint32_t error) const override {
-        if (error == kFileNotFound) return u"The system cannot find the file specified.\r\n";
         if (error == kSharingViolation)
             return u"The process cannot access the file because it is being used by another "
                    u"process.\r\n";

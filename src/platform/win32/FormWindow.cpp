@@ -48,23 +48,12 @@ constexpr UINT kLabelFormat =
 // must not flash up as a glyph for a tick.
 template <typename F>
 void ForEachLine(std::wstring_view text, F&& f) {
-    std::wstring shown;
-    auto visible = [&shown](std::wstring_view line) -> std::wstring_view {
-        if (line.find_first_of(L"\r\n") == std::wstring_view::npos) return line;
-        shown.clear();
-        for (wchar_t c : line) {
-            if (c != L'\r' && c != L'\n') shown += c;
-        }
-        return shown;
-    };
-    std::size_t start = 0;
-    for (;;) {
+    for (std::size_t start = 0;;) {
         const std::size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring_view::npos) {
-            f(visible(text.substr(start)));
-            return;
-        }
-        f(visible(text.substr(start, end - start)));
+        std::wstring line(text.substr(start, end - start));  // the rest, when no CR LF follows
+        std::erase_if(line, [](wchar_t c) { return c == L'\r' || c == L'\n'; });
+        f(std::wstring_view(line));
+        if (end == std::wstring_view::npos) return;
         start = end + 2;
     }
 }

@@ -1,14 +1,15 @@
 #pragma once
 // The platform as Windows provides it: one class for the jobs of
 // platform/Platform.h, each in a file of its own. Win32Platform.cpp: the
-// program's window and command line, the codec (platform/Codec.h).
-// Files.cpp: files (platform/Files.h), and waiting for one held for a
-// moment. Send.cpp: the host (platform/Host.h), its memory, and requests and
-// drops handed to it, watched while it takes them. Reports.cpp: the desktop, standard
-// error and the event log (platform/Desktop.h), and the system's texts for
-// its errors. A call that fails throws its facts (WinText.h's
-// ThrowLastError); the words are the core's. FormWindow: the form's window,
-// the balloon and the test window; WinMain.cpp: the run, and its faults.
+// program's window and command line, and the codec (platform/Codec.h).
+// Files.cpp: files (platform/Files.h), and waiting for one held for a moment.
+// Send.cpp: the host (platform/Host.h): its memory, and requests and drops
+// handed to its window, watched while it takes them. Reports.cpp: the desktop
+// (platform/Desktop.h): a message box, standard error and the event log; and
+// the system's texts for its errors. A call that fails throws its facts
+// (WinText.h's ThrowLastError); the words are the core's. Beside the class:
+// FormWindow, the form's window, which becomes the balloon or the test
+// window; WinMain.cpp, the run and its faults; ScopedWin.h, owners of handles.
 
 #include <windows.h>
 
