@@ -63,8 +63,8 @@ void ForEachLine(std::wstring_view text, F&& f) {
 // the screen's otherwise.
 UINT WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     if (getDpiForWindow != nullptr) {
         if (UINT dpi = getDpiForWindow(hwnd); dpi != 0) return dpi;
     }
@@ -77,11 +77,7 @@ HFONT CreateLabelFont(UINT dpi) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(kLabelPoints, static_cast<int>(dpi), 72);
     font.lfWeight = FW_NORMAL;
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    font.lfQuality = DEFAULT_QUALITY;
-    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    font.lfCharSet = SHIFTJIS_CHARSET;  // precision, quality, pitch and family: the defaults (0)
     std::copy(std::begin(kLabelFace), std::end(kLabelFace), font.lfFaceName);
     return CreateFontIndirectW(&font);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // UTF-16 text between the core (char16_t) and the Win32 API (wchar_t, also
 // 16-bit on Windows), window handles between HWND and the core's 32-bit form,
-// and a failing call's facts for the core.
+// functions looked up at run time, and a failing call's facts for the core.
 
 #include <windows.h>
 
@@ -29,6 +29,16 @@ inline Hwnd FromHwnd(HWND hwnd) {
 
 inline HWND ToHwnd(Hwnd hwnd) {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd));
+}
+
+// A function of a system library, looked up at run time: one that older
+// systems lack, or one of a library that only some runs load. nullptr where
+// there is none.
+template <typename Function>
+Function SystemFunction(HMODULE library, const char* name) {
+    return library == nullptr
+               ? nullptr
+               : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
 // Throws what failed, on path where there is one, for the reason the system
