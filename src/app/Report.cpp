@@ -27,21 +27,21 @@ constexpr std::u16string_view ReportOf(std::u16string_view line) {
 }
 
 // line is what standard error gets: "VEK: ", the report and a line end.
-void Route(Platform& platform, std::u16string_view line) {
-    const ErrorStream where = platform.ErrorOutput();
+void Route(Desktop& desktop, std::u16string_view line) {
+    const ErrorStream where = desktop.ErrorOutput();
     // A write that fails (a pipe whose reader has gone, a full disk) counts
     // as no standard error: the report must still reach somebody.
-    const bool written = where != ErrorStream::None && platform.WriteError(line);
+    const bool written = where != ErrorStream::None && desktop.WriteError(line);
     if (written && where == ErrorStream::Captured) return;  // a program has it
-    if (platform.WhoSeesWindows() == Onlooker::User) {
-        platform.ShowMessage(ReportOf(line), MessageKind::Failure);
+    if (desktop.WhoSeesWindows() == Onlooker::User) {
+        desktop.ShowMessage(ReportOf(line), MessageKind::Failure);
     } else if (!written) {
-        platform.WriteEventLog(ReportOf(line));
+        desktop.WriteEventLog(ReportOf(line));
     }
 }
 
-void RouteReport(Platform& platform, std::u16string_view report) {
-    Route(platform, std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd));
+void RouteReport(Desktop& desktop, std::u16string_view report) {
+    Route(desktop, std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd));
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ int ReportFailure(Platform& platform, const std::exception_ptr& failure, bool ha
             std::rethrow_exception(failure);
         } catch (const RuntimeFailure& runtime) {
             exitCode = runtime.ExitCode();
-            RouteReport(platform, runtime.Report());
+            RouteReport(platform, runtime.Report(platform));
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& other) {

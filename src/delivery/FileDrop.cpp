@@ -4,9 +4,9 @@
 
 namespace vek {
 
-std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16string_view path) {
+std::vector<std::uint8_t> BuildDropBlock(const Codec& codec, std::u16string_view path) {
     // The 8-bit list, in the ANSI code page, wherever it holds the path exactly.
-    if (const std::optional<std::string> list = platform.EncodeExactly(CodePage::Ansi, path)) {
+    if (const std::optional<std::string> list = codec.EncodeExactly(CodePage::Ansi, path)) {
         // The block has the size of the path's wide list, or more where the
         // 8-bit list needs it: UTF-8 as the ANSI code page takes up to three
         // bytes a character.

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Codec.h"
 
 namespace vek {
 
@@ -21,6 +21,6 @@ inline constexpr std::size_t kDropHeaderSize = 20;
 // longer when the path's bytes need it; bytes after the list are zero. Any
 // other path is listed in UTF-16 (fWide 1), in a block of exactly that size,
 // so that the receiver gets the very name and not another one or a pattern.
-std::vector<std::uint8_t> BuildDropBlock(const Platform& platform, std::u16string_view path);
+std::vector<std::uint8_t> BuildDropBlock(const Codec& codec, std::u16string_view path);
 
 }  // namespace vek

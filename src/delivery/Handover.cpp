@@ -27,13 +27,9 @@ std::u16string HostWindow(Hwnd target) {
         .MayHaveArrived();
 }
 
-std::u16string ErrorOf(const Platform& platform, const Delivery& delivery) {
-    return SystemErrorReport(platform.SystemErrorText(delivery.error), delivery.error);
-}
-
 // What the host window did with what (the request, the drop), which went out
 // at least as far as the system's hand-over; returns when it was taken.
-void Require(const Platform& platform, const Delivery& delivery, Hwnd target,
+void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
              std::u16string_view what) {
     const std::u16string host = HostWindow(target);
     switch (delivery.handed) {
@@ -53,26 +49,27 @@ void Require(const Platform& platform, const Delivery& delivery, Hwnd target,
         case Handed::Failed: {
             std::u16string report =
                 std::u16string(what) + u" was not taken by window " + PlainNumber(target);
-            if (delivery.error != 0) report += u": " + ErrorOf(platform, delivery);
+            if (delivery.error != 0) report += u": " + texts.SystemErrorReport(delivery.error);
             Fail(std::move(report));
         }
         case Handed::LostTrack:
-            FailMaybeArrived(u"waiting for " + host + u" failed: " + ErrorOf(platform, delivery) +
-                             u": " + std::u16string(what) + u" may have reached it");
+            FailMaybeArrived(u"waiting for " + host + u" failed: " +
+                             texts.SystemErrorReport(delivery.error) + u": " +
+                             std::u16string(what) + u" may have reached it");
     }
 }
 
 }  // namespace
 
-void RequireRequestTaken(const Platform& platform, const Delivery& delivery, Hwnd target,
+void RequireRequestTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
                          std::size_t bytes) {
     if (delivery.handed == Handed::Taken) return;
-    Require(platform, delivery, target,
+    Require(texts, delivery, target,
             u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes)) + u" bytes)");
 }
 
-void RequireDropTaken(const Platform& platform, const Delivery& delivery, Hwnd target) {
-    Require(platform, delivery, target, u"the file drop");
+void RequireDropTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target) {
+    Require(texts, delivery, target, u"the file drop");
 }
 
 std::u16string HigherRights(std::u16string_view who) {

@@ -8,17 +8,18 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Platform.h"
+#include "platform/Host.h"
+#include "text/Failure.h"
 
 namespace vek {
 
 // Returns when the host took the request of the given size; else throws the
 // report of what became of it.
-void RequireRequestTaken(const Platform& platform, const Delivery& delivery, Hwnd target,
+void RequireRequestTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
                          std::size_t bytes);
 
 // The same for a file drop.
-void RequireDropTaken(const Platform& platform, const Delivery& delivery, Hwnd target);
+void RequireDropTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target);
 
 // The report for a host that keeps vek.exe out; who names it.
 std::u16string HigherRights(std::u16string_view who);

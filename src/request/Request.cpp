@@ -1,5 +1,7 @@
 #include "request/Request.h"
 
+#include <functional>
+
 #include "text/Encodings.h"
 #include "text/Text.h"
 
@@ -22,16 +24,12 @@ std::string EncodeRequest(const Platform& platform, std::u16string& request) {
     const std::u16string built = CharsetLine(CodePage::ShiftJis);
     const bool closed = request.ends_with(built);
     if (closed) request.resize(request.size() - built.size());
-    const auto encode = [&platform](CodePage cp, std::u16string_view text, std::string& out) {
-        bool lossy = false;
-        platform.AppendEncoded(cp, text, out, &lossy);
-        return lossy;
-    };
     std::string bytes;
-    const CodePage cp = AppendShiftJisOrUtf8(encode, request, bytes);
+    const CodePage cp = AppendShiftJisOrUtf8(
+        std::bind_front(&Codec::AppendEncoded, std::cref(platform)), request, bytes);
     if (closed) {
         request += CharsetLine(cp);
-        platform.AppendEncoded(cp, CharsetLine(cp), bytes, nullptr);
+        bytes += platform.Encode(cp, CharsetLine(cp));
     }
     return bytes;
 }

@@ -10,15 +10,57 @@ constexpr std::u16string_view kTitles[] = {u"Type mismatch", u"Overflow",
                                            u"Invalid procedure call or argument", u"File error",
                                            u"System error"};
 
+// The words for what the system failed to do.
+std::u16string Worded(const SystemFailure& failure, const ErrorTexts& texts) {
+    const std::u16string file = Quoted(failure.path);
+    const auto because = [&] { return u": " + texts.SystemErrorReport(failure.error); };
+    switch (failure.operation) {
+        case Operation::Open:
+            return u"Could not open " + file + because();
+        case Operation::Read:
+            return u"Could not read " + file + because();
+        case Operation::Write:
+            return u"Could not write " + file + because();
+        case Operation::Replace:
+            return u"Could not replace " + file + because();
+        case Operation::ReplaceReadOnly:
+            return u"Could not replace " + file + u": the file is read-only";
+        case Operation::OpenNotAFile:
+            return file + u" is not a file";
+        case Operation::CurrentDirectory:
+            return u"the current directory" + because();
+        case Operation::Convert:
+            return u"text conversion" + because();
+        case Operation::DecodeOver2Gb:
+            return u"a text of more than 2 GB to convert";
+        case Operation::EncodeOver500Mb:
+            return u"a text of more than 500 MB to convert";
+        case Operation::CreateWindow:
+            return u"could not create the window" + because();
+        case Operation::ReadMessages:
+            return u"the window's messages cannot be read" + because();
+        case Operation::StartTimer:
+            return u"the balloon's timer cannot be started" + because();
+        case Operation::ShowWindow:
+            return u"the window cannot be shown" + because();
+    }
+    return {};
+}
+
 }  // namespace
 
-std::u16string SystemErrorReport(std::u16string_view systemText, std::uint32_t error) {
+std::u16string ErrorTexts::SystemErrorReport(std::uint32_t error) const {
+    std::u16string text = SystemErrorText(error);
     // The system ends its texts with a full stop and a line end.
-    const std::size_t end = systemText.find_last_not_of(u"\r\n .");
-    const std::u16string_view text =
-        end == std::u16string_view::npos ? u"system error" : systemText.substr(0, end + 1);
-    return std::u16string(text) + u" (error " + PlainNumber(std::int64_t{error}) + u")";
+    const std::size_t end = text.find_last_not_of(u"\r\n .");
+    text = end == std::u16string::npos ? u"system error" : text.substr(0, end + 1);
+    return text + u" (error " + PlainNumber(std::int64_t{error}) + u")";
 }
+
+RuntimeFailure::RuntimeFailure(SystemFailure failure)
+    : kind_(failure.operation <= Operation::OpenNotAFile ? FailureKind::FileError
+                                                         : FailureKind::SystemError),
+      system_(std::move(failure)) {}
 
 RuntimeFailure& RuntimeFailure::AddContext(std::u16string_view context) {
     context_ =
@@ -26,11 +68,12 @@ RuntimeFailure& RuntimeFailure::AddContext(std::u16string_view context) {
     return *this;
 }
 
-std::u16string RuntimeFailure::Report() const {
+std::u16string RuntimeFailure::Report(const ErrorTexts& texts) const {
     std::u16string report;
     if (!context_.empty()) report += context_ + u": ";
     report += kTitles[static_cast<int>(kind_)];
-    if (!detail_.empty()) report += u": " + detail_;
+    const std::u16string detail = system_ ? Worded(*system_, texts) : detail_;
+    if (!detail.empty()) report += u": " + detail;
     return report;
 }
 

@@ -84,8 +84,10 @@ std::string* FakePlatform::FileBytes(std::u16string_view path) {
 
 std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     const auto it = files_.find(Key(path));
-    if (it == files_.end() || it->second.locked)
-        throw RuntimeFailure(FailureKind::FileError, u"Could not open " + Quoted(path));
+    if (it == files_.end() || it->second.locked) {
+        const std::uint32_t error = it == files_.end() ? kFileNotFound : kSharingViolation;
+        throw RuntimeFailure(SystemFailure{Operation::Open, error, std::u16string(path)});
+    }
     return std::make_unique<MemoryInput>(it->second, readBlockLimit ? readBlockLimit : SIZE_MAX);
 }
 
@@ -129,8 +131,7 @@ const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
     return lookAlikes;
 }
 
-void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
-                                 bool* lossy) const {
+std::string FakePlatform::Encode(CodePage cp, std::u16string_view text) const {
     // iconv maps some characters to another's bytes (U+301C to U+FF5E's in CP932); Windows, told
     // not to, treats them as lacking.
     const bool utf8 = Number(cp) == 65001;
@@ -147,8 +148,9 @@ void FakePlatform::AppendEncoded(CodePage cp, std::u16string_view text, std::str
     // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'. UTF-8 lacks only a
     // lone surrogate, which Windows writes as U+FFFD, with no flag that tells it did.
     const std::string_view units(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    const bool lost = Convert(Converter(cp, false), units, out, utf8 ? "\xEF\xBF\xBD" : "?", 2);
-    if (lossy != nullptr) *lossy = lost && !utf8;
+    std::string out;
+    Convert(Converter(cp, false), units, out, utf8 ? "\xEF\xBF\xBD" : "?", 2);
+    return out;
 }
 
 }  // namespace vek

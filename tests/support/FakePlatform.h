@@ -61,12 +61,11 @@ public:
     std::unique_ptr<InputFile> OpenForRead(std::u16string_view path) override;
     void ReplaceFileContent(std::u16string_view path, std::string_view bytes) override {
         if (failWrites)
-            throw RuntimeFailure(FailureKind::FileError, u"Could not write " + Quoted(path));
+            throw RuntimeFailure(SystemFailure{Operation::Write, kDiskFull, std::u16string(path)});
         AddFile(path, std::string(bytes));
     }
     void AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const override;
-    void AppendEncoded(CodePage cp, std::u16string_view text, std::string& out,
-                       bool* lossy) const override;
+    std::string Encode(CodePage cp, std::u16string_view text) const override;
     bool WindowExists(Hwnd target) const override { return windows.contains(target); }
     Delivery SendCopyData(Hwnd target, std::uint32_t marker, std::string bytes) override {
         sent.emplace_back(target, marker, std::move(bytes));
@@ -80,8 +79,13 @@ public:
         (kind == MessageKind::Failure ? failureMessages : messages).emplace_back(text);
     }
     Onlooker WhoSeesWindows() const override { return onlooker; }
-    // Windows' English texts for the errors the tests name.
+    // The errors the double fails with, and Windows' English texts for those the tests name.
+    static constexpr std::uint32_t kFileNotFound = 2, kSharingViolation = 32, kDiskFull = 112;
     std::u16string SystemErrorText(std::uint32_t error) const override {
+        if (error == kSharingViolation)
+            return u"The process cannot access the file because it is being used by another "
+                   u"process.\r\n";
+        if (error == kDiskFull) return u"There is not enough space on the disk.\r\n";
         if (error == 6) return u"The handle is invalid.\r\n";
         if (error == 1816) return u"Not enough quota is available to process this command.\r\n";
         return {};

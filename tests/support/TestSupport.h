@@ -35,7 +35,7 @@ std::string ReportOf(F&& f) {
     try {
         f();
     } catch (const RuntimeFailure& failure) {
-        return Utf8(failure.Report());
+        return Utf8(failure.Report(FakePlatform()));
     }
     return "no failure";
 }

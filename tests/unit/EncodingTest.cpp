@@ -18,11 +18,7 @@ TEST(EncodingTest, TextGoesInShiftJisWhereShiftJisHoldsEveryCharacterExactlyElse
         u"é" + std::u16string(70000, u'あ')}}};
     // clang-format on
     const FakePlatform fake;
-    const auto encode = [&](CodePage cp, std::u16string_view text, std::string& out) {
-        bool lossy = false;
-        fake.AppendEncoded(cp, text, out, &lossy);
-        return lossy;
-    };
+    const auto encode = std::bind_front(&Codec::AppendEncoded, std::cref(fake));
     for (const auto& [codePage, texts] : codePages) {
         for (const std::u16string& text : texts) {
             std::string bytes;

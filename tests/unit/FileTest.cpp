@@ -61,7 +61,8 @@ TEST(FileTest, TheCommandNamesTheFileAndARangeOfLinesOrFailsSayingWhichPartIsWro
         {u"FILE#a/", "FILE: the start line after the \"/\" in 'FILE#a/': Type mismatch"},
         {u"FILE#a/3e9-1", "FILE: the start line before the \"-\" in 'FILE#a/3e9-1': Overflow"},
         {u"FILE#a/0-3e9", "FILE: the end line after the \"-\" in 'FILE#a/0-3e9': Overflow"},
-        {u"FILE#held.txt", "FILE: File error: Could not open 'held.txt'"},
+        {u"FILE#held.txt", "FILE: File error: Could not open 'held.txt': The process cannot access "
+                           "the file because it is being used by another process (error 32)"},
         {u"FILE#huge.txt", "FILE: Overflow: 'huge.txt' has more than 2147483647 lines to count"}};
     // clang-format on
     for (const auto& [command, references] : cases)

@@ -438,9 +438,14 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
 TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform fake = WithHost();
     fake.AddFile(u"vek.ini", "77").locked = true;
-    EXPECT_EQ(RunCommand(fake, u"OnX").report, u"File error: Could not open 'vek.ini'");
+    EXPECT_EQ(RunCommand(fake, u"OnX").report,
+              u"File error: Could not open 'vek.ini': The process cannot access the file because "
+              u"it is being used by another process (error 32)");
     fake.failWrites = true;
-    EXPECT_EQ(RunCommand(fake, u"INIT#9").report, u"File error: Could not write 'vek.ini'");
+    EXPECT_EQ(
+        RunCommand(fake, u"INIT#9").report,
+        u"File error: Could not write 'vek.ini': There is not enough space on the disk (error "
+        u"112)");
     // In a drive's root the path keeps both backslashes.
     FakePlatform root;
     root.currentDirectory = u"C:\\";

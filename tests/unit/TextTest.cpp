@@ -1,4 +1,4 @@
-// The text helpers and the two number conversions.
+// The text helpers, the two number conversions, and the words for what the system failed to do.
 
 #include "TestSupport.h"
 #include "text/Text.h"
@@ -64,6 +64,30 @@ TEST(TextTest, ValStrictTakesAWholeNumberWithDigitGroupsAndNothingElse) {
             << Utf8(text);
     EXPECT_EQ(ReportOf([] { ValStrict(u" 12x "); }), "Type mismatch: ' 12x ' is not a number");
     EXPECT_TRUE(ReportOf([] { ValStrict(u"3,000,000,000"); }).starts_with("Overflow: "));
+}
+
+// The platform tells what failed, the file and the system's error number; these are the words a
+// Windows user reads (the double fails to open and to write, see RunTest).
+TEST(TextTest, WhatTheSystemFailedToDoIsWordedWithTheFileAndTheSystemsText) {
+    const std::u16string why = u": The handle is invalid (error 6)";
+    // clang-format off
+    const std::pair<SystemFailure, std::u16string> cases[] = {
+        {{Operation::Read, 6, u"a.txt"}, u"File error: Could not read 'a.txt'" + why},
+        {{Operation::Replace, 6, u"a.txt"}, u"File error: Could not replace 'a.txt'" + why},
+        {{Operation::ReplaceReadOnly, 0, u"a.txt"},
+         u"File error: Could not replace 'a.txt': the file is read-only"},
+        {{Operation::OpenNotAFile, 0, u"CON"}, u"File error: 'CON' is not a file"},
+        {{Operation::CurrentDirectory, 6}, u"System error: the current directory" + why},
+        {{Operation::Convert, 1}, u"System error: text conversion: system error (error 1)"},
+        {{Operation::DecodeOver2Gb}, u"System error: a text of more than 2 GB to convert"},
+        {{Operation::EncodeOver500Mb}, u"System error: a text of more than 500 MB to convert"},
+        {{Operation::CreateWindow, 6}, u"System error: could not create the window" + why},
+        {{Operation::ReadMessages, 6}, u"System error: the window's messages cannot be read" + why},
+        {{Operation::StartTimer, 6}, u"System error: the balloon's timer cannot be started" + why},
+        {{Operation::ShowWindow, 6}, u"System error: the window cannot be shown" + why}};
+    // clang-format on
+    for (const auto& [failure, report] : cases)
+        EXPECT_EQ(ReportOf([&] { throw RuntimeFailure(failure); }), Utf8(report));
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ std::wstring Report(const std::function<void()>& f) try {  // of the RuntimeFail
     f();
     return L"no failure";
 } catch (const RuntimeFailure& failure) {
-    return fs::path(failure.Report()).wstring();
+    return fs::path(failure.Report(platform)).wstring();
 }
 
 std::string ReadAll(const fs::path& path) {  // in several reads

@@ -14,12 +14,6 @@
 namespace vek::win32 {
 namespace {
 
-[[noreturn]] void ThrowFileError(std::u16string_view what, std::u16string_view path,
-                                 std::u16string_view why) {
-    throw RuntimeFailure(FailureKind::FileError,
-                         std::u16string(what) + u" " + Quoted(path) + u": " + std::u16string(why));
-}
-
 // The full path of path, in the form the file functions accept beyond
 // MAX_PATH characters (with the \\?\ prefix when it is that long).
 std::wstring FileApiPath(std::u16string_view path) {
@@ -47,7 +41,7 @@ public:
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
         DWORD got = 0;
         if (!ReadFile(file_.Get(), buffer.data(), want, &got, nullptr)) {
-            ThrowFileError(u"Could not read", path_, SystemMessage(GetLastError()));
+            ThrowLastError(Operation::Read, path_);
         }
         return got;
     }
@@ -98,10 +92,7 @@ bool WriteAll(HANDLE handle, std::string_view bytes) {
 std::u16string Win32Platform::CurrentDirectory() const {
     for (;;) {
         DWORD need = GetCurrentDirectoryW(0, nullptr);
-        if (need == 0) {
-            throw RuntimeFailure(FailureKind::SystemError,
-                                 u"the current directory: " + SystemMessage(GetLastError()));
-        }
+        if (need == 0) ThrowLastError(Operation::CurrentDirectory);
         std::wstring dir(need, L'\0');
         DWORD got = GetCurrentDirectoryW(need, dir.data());
         if (got != 0 && got < need) {
@@ -137,10 +128,10 @@ std::unique_ptr<InputFile> Win32Platform::OpenForRead(std::u16string_view path) 
             return static_cast<bool>(file);
         },
         {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED});
-    if (!opened) ThrowFileError(u"Could not open", path, SystemMessage(GetLastError()));
+    if (!opened) ThrowLastError(Operation::Open, path);
     // Devices such as CON or a named pipe are not text files to read.
     if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
-        throw RuntimeFailure(FailureKind::FileError, Quoted(path) + u" is not a file");
+        throw RuntimeFailure(SystemFailure{Operation::OpenNotAFile, 0, std::u16string(path)});
     }
     return std::make_unique<Win32InputFile>(std::move(file), std::u16string(path));
 }
@@ -150,7 +141,7 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
     // No retrying can make a read-only file writable: say so at once.
     if (const DWORD attributes = GetFileAttributesW(target.c_str());
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        ThrowFileError(u"Could not replace", path, u"the file is read-only");
+        throw RuntimeFailure(SystemFailure{Operation::ReplaceReadOnly, 0, std::u16string(path)});
     }
     // Write the new content beside the file, then move it over the old one in
     // one step: a failure on the way leaves the old file as it was, and a
@@ -160,15 +151,15 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
         FileApiPath(std::u16string(path) + u".~" + PlainNumber(GetCurrentProcessId()) + u".tmp");
     ScopedHandle file(NullIfInvalid(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
-    if (!file) ThrowFileError(u"Could not write", path, SystemMessage(GetLastError()));
+    if (!file) ThrowLastError(Operation::Write, path);
     // Any failure from here on removes the temporary file first.
-    auto abandon = [&](std::u16string_view what) {
+    auto abandon = [&](Operation operation) {
         const DWORD error = GetLastError();
         file.Reset();
         DeleteFileW(temporary.c_str());
-        ThrowFileError(what, path, SystemMessage(error));
+        throw RuntimeFailure(SystemFailure{operation, error, std::u16string(path)});
     };
-    if (!WriteAll(file.Get(), bytes) || !FlushFileBuffers(file.Get())) abandon(u"Could not write");
+    if (!WriteAll(file.Get(), bytes) || !FlushFileBuffers(file.Get())) abandon(Operation::Write);
     file.Reset();
     // A reader holding vek.ini for a moment refuses the replace.
     if (!Retrying(
@@ -177,7 +168,7 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
             },
             {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED})) {
-        abandon(u"Could not replace");
+        abandon(Operation::Replace);
     }
 }
 

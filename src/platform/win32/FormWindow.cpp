@@ -7,7 +7,6 @@
 #include "balloon/Player.h"
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
-#include "text/Failure.h"
 #include "text/Text.h"
 
 #ifndef WM_DPICHANGED
@@ -49,23 +48,12 @@ constexpr UINT kLabelFormat =
 // must not flash up as a glyph for a tick.
 template <typename F>
 void ForEachLine(std::wstring_view text, F&& f) {
-    std::wstring shown;
-    auto visible = [&shown](std::wstring_view line) -> std::wstring_view {
-        if (line.find_first_of(L"\r\n") == std::wstring_view::npos) return line;
-        shown.clear();
-        for (wchar_t c : line) {
-            if (c != L'\r' && c != L'\n') shown += c;
-        }
-        return shown;
-    };
-    std::size_t start = 0;
-    for (;;) {
+    for (std::size_t start = 0;;) {
         const std::size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring_view::npos) {
-            f(visible(text.substr(start)));
-            return;
-        }
-        f(visible(text.substr(start, end - start)));
+        std::wstring line(text.substr(start, end - start));  // the rest, when no CR LF follows
+        std::erase_if(line, [](wchar_t c) { return c == L'\r' || c == L'\n'; });
+        f(std::wstring_view(line));
+        if (end == std::wstring_view::npos) return;
         start = end + 2;
     }
 }
@@ -75,8 +63,8 @@ void ForEachLine(std::wstring_view text, F&& f) {
 // the screen's otherwise.
 UINT WindowDpi(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     if (getDpiForWindow != nullptr) {
         if (UINT dpi = getDpiForWindow(hwnd); dpi != 0) return dpi;
     }
@@ -89,11 +77,7 @@ HFONT CreateLabelFont(UINT dpi) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(kLabelPoints, static_cast<int>(dpi), 72);
     font.lfWeight = FW_NORMAL;
-    font.lfCharSet = SHIFTJIS_CHARSET;
-    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    font.lfQuality = DEFAULT_QUALITY;
-    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    font.lfCharSet = SHIFTJIS_CHARSET;  // precision, quality, pitch and family: the defaults (0)
     std::copy(std::begin(kLabelFace), std::end(kLabelFace), font.lfFaceName);
     return CreateFontIndirectW(&font);
 }
@@ -116,10 +100,7 @@ FormWindow::FormWindow(HINSTANCE instance, F_ZERO& form) : form_(form) {
     // top-level window, with the same handle, only when it is to be shown.
     hwnd_ = CreateWindowExW(kBalloonExStyle, kClassName, L"VEK", kHiddenStyle, 0, 0, 0, 0,
                             HWND_MESSAGE, nullptr, instance, this);
-    if (hwnd_ == nullptr) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"could not create the window: " + SystemMessage(GetLastError()));
-    }
+    if (hwnd_ == nullptr) ThrowLastError(Operation::CreateWindow);
 }
 
 FormWindow::~FormWindow() {
@@ -144,9 +125,7 @@ int FormWindow::Run(Outcome outcome) {
         if (got == 0) break;
         if (got == -1) {
             loopRunning_ = false;
-            throw RuntimeFailure(
-                FailureKind::SystemError,
-                u"the window's messages cannot be read: " + SystemMessage(GetLastError()));
+            ThrowLastError(Operation::ReadMessages);
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -168,10 +147,7 @@ void FormWindow::ShowBalloon() {
     BecomeTopLevel(kBalloonStyle, kBalloonExStyle);
     UseDpi(WindowDpi(hwnd_));
     Fit();
-    if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) {
-        throw RuntimeFailure(FailureKind::SystemError, u"the balloon's timer cannot be started: " +
-                                                           SystemMessage(GetLastError()));
-    }
+    if (SetTimer(hwnd_, kTmBln, kBlnTickMs, nullptr) == 0) ThrowLastError(Operation::StartTimer);
     // In front of other windows, the task bar included, without taking the
     // keyboard focus from whatever the user is doing.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0,
@@ -200,10 +176,7 @@ void FormWindow::ShowTestWindow() {
 // cannot activate it (some systems activate a re-parented top-level window);
 // it takes its own style once it is on the desktop.
 void FormWindow::BecomeTopLevel(DWORD style, DWORD exStyle) {
-    if (SetParent(hwnd_, nullptr) == nullptr) {
-        throw RuntimeFailure(FailureKind::SystemError,
-                             u"the window cannot be shown: " + SystemMessage(GetLastError()));
-    }
+    if (SetParent(hwnd_, nullptr) == nullptr) ThrowLastError(Operation::ShowWindow);
     SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(style));
     SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
     SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,

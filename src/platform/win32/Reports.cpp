@@ -23,8 +23,8 @@ bool IsSomeoneElsesConsole(HANDLE handle) {
         const wchar_t* text;
     };
     using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<NtQueryObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    const auto query =
+        SystemFunction<NtQueryObjectFn>(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject");
     constexpr int kObjectNameInformation = 1;
     alignas(CountedText) unsigned char buffer[1024];
     ULONG got = 0;
@@ -67,14 +67,6 @@ UINT CallersCodePage() {
     return codePage != 0 ? codePage : GetOEMCP();
 }
 
-// A function of a system library loaded for the moment, or nullptr.
-template <typename Function>
-Function Find(HMODULE library, const char* name) {
-    return library == nullptr
-               ? nullptr
-               : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 // False when the session is not the one at the screen now (a remote session
 // that is disconnected, a session switched away from); true where the system
 // does not say. wtsapi32 is loaded only here, for the runs that show something.
@@ -82,8 +74,8 @@ bool SessionIsActive() {
     const HMODULE wtsapi = LoadLibraryW(L"wtsapi32.dll");
     using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, int, wchar_t**, DWORD*);
     using FreeFn = void(WINAPI*)(void*);
-    const auto query = Find<QueryFn>(wtsapi, "WTSQuerySessionInformationW");
-    const auto release = Find<FreeFn>(wtsapi, "WTSFreeMemory");
+    const auto query = SystemFunction<QueryFn>(wtsapi, "WTSQuerySessionInformationW");
+    const auto release = SystemFunction<FreeFn>(wtsapi, "WTSFreeMemory");
     // WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, WTSActive.
     constexpr DWORD kCurrentSession = static_cast<DWORD>(-1);
     constexpr int kConnectState = 8;
@@ -135,9 +127,9 @@ bool ReportToEventLog(std::u16string_view text) {
     using ReportFn =
         BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, void*, WORD, DWORD, const wchar_t**, void*);
     using DeregisterFn = BOOL(WINAPI*)(HANDLE);
-    const auto registerSource = Find<RegisterFn>(advapi, "RegisterEventSourceW");
-    const auto report = Find<ReportFn>(advapi, "ReportEventW");
-    const auto deregister = Find<DeregisterFn>(advapi, "DeregisterEventSource");
+    const auto registerSource = SystemFunction<RegisterFn>(advapi, "RegisterEventSourceW");
+    const auto report = SystemFunction<ReportFn>(advapi, "ReportEventW");
+    const auto deregister = SystemFunction<DeregisterFn>(advapi, "DeregisterEventSource");
     BOOL logged = FALSE;
     if (registerSource != nullptr && report != nullptr && deregister != nullptr) {
         if (const HANDLE source = registerSource(nullptr, L"VEK")) {
@@ -223,7 +215,14 @@ bool Win32Platform::WriteError(std::u16string_view text) {
 }
 
 std::u16string Win32Platform::SystemErrorText(std::uint32_t error) const {
-    return SystemText(error);
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string message;
+    if (length != 0 && text != nullptr) message = U16(std::wstring_view(text, length));
+    LocalFree(text);
+    return message;
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {

@@ -1,7 +1,9 @@
-// Requests and drops handed to the host's window. Each goes from a thread of
-// its own while this one watches the host: a host whose thread stops taking
-// messages never answers, and would hang whoever called vek.exe.
+// The host: requests and drops handed to its window, and its shared memory.
+// Each request or drop goes from a thread of its own while this one watches
+// the host: a host whose thread stops taking messages never answers, and
+// would hang whoever called vek.exe.
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -211,6 +213,25 @@ Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t>
         return {Handed::Taken};
     }
     return NotTaken(window, call->error, Handed::GoneBefore);
+}
+
+HostMemory Win32Platform::ReadHostMemory(std::string_view name, HostSnapshot& snapshot) {
+    const std::string nameText(name);
+    const ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, TRUE, nameText.c_str()));
+    if (!mapping) {
+        return GetLastError() == ERROR_ACCESS_DENIED ? HostMemory::Refused : HostMemory::None;
+    }
+    snapshot = {};
+    ScopedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return HostMemory::Read;
+    // The object may be smaller than the snapshot, or only partly committed:
+    // copy no more than the readable region the view starts with.
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(view.Get(), &region, sizeof region) != sizeof region) return HostMemory::Read;
+    constexpr DWORD kUnreadable = PAGE_NOACCESS | PAGE_GUARD;
+    if (region.State != MEM_COMMIT || (region.Protect & kUnreadable) != 0) return HostMemory::Read;
+    std::memcpy(snapshot.data(), view.Get(), std::min<SIZE_T>(region.RegionSize, snapshot.size()));
+    return HostMemory::Read;
 }
 
 }  // namespace vek::win32

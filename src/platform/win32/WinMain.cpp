@@ -10,6 +10,7 @@
 #include "app/Report.h"
 #include "platform/win32/FormWindow.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WinText.h"
 
 namespace vek::win32 {
 namespace {
@@ -88,8 +89,8 @@ void TakeOverFaults() {
     SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     using WerSetFlagsFn = HRESULT(WINAPI*)(DWORD);
     constexpr DWORD kNoUi = 0x20;  // WER_FAULT_REPORTING_NO_UI
-    if (const auto setFlags = reinterpret_cast<WerSetFlagsFn>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "WerSetFlags")))) {
+    if (const auto setFlags =
+            SystemFunction<WerSetFlagsFn>(GetModuleHandleW(L"kernel32.dll"), "WerSetFlags")) {
         setFlags(kNoUi);
     }
     SetUnhandledExceptionFilter(&OnUnhandledException);

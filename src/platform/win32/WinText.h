@@ -1,6 +1,7 @@
 #pragma once
 // UTF-16 text between the core (char16_t) and the Win32 API (wchar_t, also
-// 16-bit on Windows), and window handles between HWND and the core's 32-bit form.
+// 16-bit on Windows), window handles between HWND and the core's 32-bit form,
+// functions looked up at run time, and a failing call's facts for the core.
 
 #include <windows.h>
 
@@ -30,10 +31,20 @@ inline HWND ToHwnd(Hwnd hwnd) {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd));
 }
 
-// The system's text for an error code, as the system gives it.
-std::u16string SystemText(DWORD error);
+// A function of a system library, looked up at run time: one that older
+// systems lack, or one of a library that only some runs load. nullptr where
+// there is none.
+template <typename Function>
+Function SystemFunction(HMODULE library, const char* name) {
+    return library == nullptr
+               ? nullptr
+               : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
 
-// The same as a report quotes it, with the code.
-std::u16string SystemMessage(DWORD error);
+// Throws what failed, on path where there is one, for the reason the system
+// gives now; the core words it.
+[[noreturn]] inline void ThrowLastError(Operation operation, std::u16string_view path = {}) {
+    throw RuntimeFailure(SystemFailure{operation, GetLastError(), std::u16string(path)});
+}
 
 }  // namespace vek::win32
