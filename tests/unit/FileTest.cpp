@@ -76,7 +76,7 @@ TEST(FileTest, ALineEndsAtCrOrCrLfAndIsReadInTheFilesOwnEncoding) {
     const std::size_t longLine = kFileReadBlock * 2 + 3;  // longer than two read blocks
     // clang-format off
     const std::pair<std::string, std::vector<std::u16string>> files[] = {
-        {"", {}}, {"one\rtwo\rthree", {u"one", u"two", u"three"}}, {"a\nb\n", {u"a\nb\n"}},
+        {"", {}}, {"one\rtwo\rthree", {u"one", u"two", u"three"}}, {"\na\nb\n", {u"\na\nb\n"}},
         {"\r\n\r\r\nx\r\n\r\n", {u"", u"", u"", u"x", u""}}, {" \ta b \t\r\n", {u" \ta b \t"}},
         {"a\r\n\nb", {u"a", u"\nb"}}, {"a\n\rb", {u"a\n", u"b"}}, {"\r\r\n\n", {u"", u"", u"\n"}},
         {std::string(longLine, 'x') + "\ry", {std::u16string(longLine, 'x'), u"y"}},

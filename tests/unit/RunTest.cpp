@@ -471,9 +471,9 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot(hidden), 42},
         // The header is skipped as bytes, never read as text.
         {Snapshot(Entry("hwnd", "7"), 4, std::string_view("\0\0\0\x83", 4)), 7},
-        // Only the snapshot is seen: here, up to the entry's CR, then up to its value.
-        {Snapshot(Entry("x.hwnd", "4321"), kHostSnapshotSize - 12), 4321},
-        {Snapshot(Entry("x.hwnd", "4321"), kHostSnapshotSize - 11), 0},
+        // Only the snapshot, the first 1024 bytes, is seen: up to the entry's CR, then to its value.
+        {Snapshot(Entry("x.hwnd", "4321"), 1024 - 12), 4321},
+        {Snapshot(Entry("x.hwnd", "4321"), 1024 - 11), 0},
     };
     // clang-format on
     FakePlatform fake;
