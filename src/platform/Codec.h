@@ -39,17 +39,6 @@ public:
         if (Decode(cp, bytes) != text) return std::nullopt;
         return bytes;
     }
-
-    // Appends the bytes of text in code page cp, and says whether anything
-    // was lost, as EncodeExactly finds it.
-    bool AppendEncoded(CodePage cp, std::u16string_view text, std::string& out) const {
-        if (const auto exact = EncodeExactly(cp, text)) {
-            out += *exact;
-            return false;
-        }
-        out += Encode(cp, text);
-        return true;
-    }
 };
 
 }  // namespace vek

@@ -24,9 +24,8 @@ std::string EncodeRequest(const Platform& platform, std::u16string& request) {
     const std::u16string built = CharsetLine(CodePage::ShiftJis);
     const bool closed = request.ends_with(built);
     if (closed) request.resize(request.size() - built.size());
-    std::string bytes;
-    const CodePage cp = AppendShiftJisOrUtf8(
-        std::bind_front(&Codec::AppendEncoded, std::cref(platform)), request, bytes);
+    auto [cp, bytes] =
+        ShiftJisOrUtf8(std::bind_front(&Codec::Encode, std::cref(platform)), request);
     if (closed) {
         request += CharsetLine(cp);
         bytes += platform.Encode(cp, CharsetLine(cp));

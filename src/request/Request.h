@@ -16,7 +16,7 @@ namespace vek {
 std::u16string CharsetLine(CodePage cp);
 
 // The bytes of a request as it goes out, in the code page
-// AppendShiftJisOrUtf8 chooses: Shift_JIS, as its closing Charset line says,
+// ShiftJisOrUtf8 chooses: Shift_JIS, as its closing Charset line says,
 // where Shift_JIS holds it exactly, else UTF-8, and that line is rewritten to
 // the UTF-8 one in request itself, so that whatever shows the request shows
 // it as it goes out.

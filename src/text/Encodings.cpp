@@ -10,7 +10,7 @@
 namespace vek {
 namespace {
 
-// Characters encoded at a time by AppendShiftJisOrUtf8.
+// Characters encoded at a time by ShiftJisOrUtf8.
 constexpr std::size_t kEncodeChunk = 64 * 1024;
 
 // Appends the UTF-16 code units of bytes, two bytes each in the given byte
@@ -34,17 +34,23 @@ void AppendUnits(std::string_view bytes, bool bigEndian, std::u16string& out) {
 
 }  // namespace
 
-CodePage AppendShiftJisOrUtf8(const Encoder& encode, std::u16string_view text, std::string& out) {
-    const std::size_t from = out.size();
+Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text) {
+    Encoded sent{CodePage::ShiftJis, {}};
     for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
         // A surrogate pair cut by the chunk is lost either way: Shift_JIS
         // holds no character beyond the first plane.
-        if (!encode(CodePage::ShiftJis, text.substr(at, kEncodeChunk), out)) continue;
-        out.resize(from);
-        encode(CodePage::Utf8, text, out);
-        return CodePage::Utf8;
+        const std::u16string_view chunk = text.substr(at, kEncodeChunk);
+        const std::string bytes = encode(CodePage::ShiftJis, chunk);
+        // No Shift_JIS byte pair ends in '?': the bytes hold the chunk exactly
+        // where they have no '?' it does not. Counted, not decoded back: a
+        // request can be the size of a file.
+        if (std::count(bytes.begin(), bytes.end(), '?') !=
+            std::count(chunk.begin(), chunk.end(), u'?')) {
+            return {CodePage::Utf8, encode(CodePage::Utf8, text)};
+        }
+        sent.bytes += bytes;
     }
-    return CodePage::ShiftJis;
+    return sent;
 }
 
 ByteOrderMark FindByteOrderMark(std::string_view bytes) {

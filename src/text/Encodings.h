@@ -29,16 +29,21 @@ inline constexpr CodePage CodePage::Ansi{0};
 inline constexpr CodePage CodePage::ShiftJis{932};
 inline constexpr CodePage CodePage::Utf8{65001};
 
-// The platform's conversion of text into code page cp: appends the bytes to
-// out and returns true where a character the code page lacks, or holds only
-// as a look-alike, was written as '?'.
-using Encoder = std::function<bool(CodePage cp, std::u16string_view text, std::string& out)>;
+// The platform's conversion of text into code page cp: a character the code
+// page lacks, or holds only as a look-alike, becomes '?'.
+using Encoder = std::function<std::string(CodePage cp, std::u16string_view text)>;
 
-// Appends the bytes of text in Shift_JIS, where Shift_JIS holds every
-// character of it exactly, else in UTF-8, which holds any; returns the code
-// page they are in. A text that Shift_JIS cannot hold is found out at its
-// first such character, not after encoding all of it.
-CodePage AppendShiftJisOrUtf8(const Encoder& encode, std::u16string_view text, std::string& out);
+// Bytes, and the code page they are in.
+struct Encoded {
+    CodePage cp;
+    std::string bytes;
+};
+
+// The bytes of text in Shift_JIS, where Shift_JIS holds every character of it
+// exactly, else in UTF-8, which holds any. A text that Shift_JIS cannot hold
+// is found out in the first piece that holds such a character, not after
+// encoding all of it.
+Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text);
 
 // Legacy: no mark and not UTF-8, so in the code page of its kind of file
 // (Shift_JIS for FILE, the ANSI code page for vek.ini).

@@ -12,19 +12,18 @@ TEST(EncodingTest, TextGoesInShiftJisWhereShiftJisHoldsEveryCharacterExactlyElse
     // clang-format off
     const std::pair<CodePage, std::vector<std::u16string>> codePages[] = {
         // 932's own variants hold, the JIS ones not; a missing character counts wherever it stands.
-        {CodePage::ShiftJis, {u"ｶﾀｶﾅ", u"日本語。", u"", u"～∥－￠￡￢―①髙\\~"}},
-        {CodePage::Utf8, {u"Café", u"😀", u"〜", u"‖", u"−", u"¢", u"£", u"¬", u"—", u"¥", u"‾",
+        {CodePage::ShiftJis, {u"ｶﾀｶﾅ", u"日本語。", u"", u"～∥－￠￡￢―①髙\\~", u"?日本?"}},
+        {CodePage::Utf8, {u"Café", u"?〜", u"😀", u"〜", u"‖", u"−", u"¢", u"£", u"¬", u"—", u"¥", u"‾",
         std::u16string(70000, u'あ') + u"é", std::u16string(65535, u'a') + u"😀",
         u"é" + std::u16string(70000, u'あ')}}};
     // clang-format on
     const FakePlatform fake;
-    const auto encode = std::bind_front(&Codec::AppendEncoded, std::cref(fake));
+    const auto encode = std::bind_front(&Codec::Encode, std::cref(fake));
     for (const auto& [codePage, texts] : codePages) {
         for (const std::u16string& text : texts) {
-            std::string bytes;
-            EXPECT_EQ(AppendShiftJisOrUtf8(encode, text, bytes), codePage)
-                << Utf8(text.substr(0, 10));
-            EXPECT_EQ(bytes, fake.Encode(codePage, text)) << Utf8(text.substr(0, 10));
+            const Encoded sent = ShiftJisOrUtf8(encode, text);
+            EXPECT_EQ(sent.cp, codePage) << Utf8(text.substr(0, 10));
+            EXPECT_EQ(sent.bytes, fake.Encode(codePage, text)) << Utf8(text.substr(0, 10));
         }
     }
 }
