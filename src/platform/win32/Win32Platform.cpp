@@ -41,9 +41,9 @@ std::string Win32Platform::Encode(CodePage cp, std::u16string_view text) const {
     if (text.size() > INT_MAX / 4) throw RuntimeFailure(SystemFailure{Operation::EncodeOver500Mb});
     const UINT codePage = WindowsCodePage(cp);
     // No best-fit mapping: a character the code page lacks becomes '?' rather
-    // than a look-alike that means something else. The code pages that take
-    // no flags (UTF-8, UTF-7, GB18030, ISO-2022 and others) have none to drop.
-    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    // than a look-alike that means something else. UTF-8 refuses the flag;
+    // the other code pages that do (UTF-7, GB18030, ISO-2022...) are retried.
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     const auto* in = reinterpret_cast<const wchar_t*>(text.data());
     const int inLength = static_cast<int>(text.size());
     int need = WideCharToMultiByte(codePage, flags, in, inLength, nullptr, 0, nullptr, nullptr);
