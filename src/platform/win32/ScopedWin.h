@@ -1,7 +1,6 @@
 #pragma once
-// Owners of Win32 resources: each releases its resource in its destructor, so
-// no path through the code can leak one. Null means "none"; a function that
-// fails with INVALID_HANDLE_VALUE (CreateFile) goes through NullIfInvalid.
+// Owners of Win32 resources, so that no path can leak one. Null means "none";
+// what fails with INVALID_HANDLE_VALUE (CreateFile) goes through NullIfInvalid.
 
 #include <windows.h>
 
@@ -16,10 +15,6 @@ public:
     explicit Scoped(T value) : value_(value) {}
     ~Scoped() { Reset(); }
     Scoped(Scoped&& other) noexcept : value_(other.Detach()) {}
-    Scoped& operator=(Scoped&& other) noexcept {
-        if (this != &other) Reset(other.Detach());
-        return *this;
-    }
 
     T Get() const { return value_; }
     explicit operator bool() const { return value_ != T{}; }
@@ -39,6 +34,8 @@ using ScopedView = Scoped<const void*, UnmapViewOfFile>;
 using ScopedGlobal = Scoped<HGLOBAL, GlobalFree>;
 using ScopedFont = Scoped<HFONT, DeleteObject>;
 using ScopedDc = Scoped<HDC, DeleteDC>;
+using ScopedLibrary = Scoped<HMODULE, FreeLibrary>;
+using ScopedLocal = Scoped<HLOCAL, LocalFree>;
 
 inline HANDLE NullIfInvalid(HANDLE handle) {
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;

@@ -1,5 +1,3 @@
-// The program's window, its command line, and text in code pages.
-
 #include "platform/win32/Win32Platform.h"
 
 #include <climits>

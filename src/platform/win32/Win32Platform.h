@@ -1,15 +1,11 @@
 #pragma once
-// The platform as Windows provides it: one class for the jobs of
-// platform/Platform.h, each in a file of its own. Win32Platform.cpp: the
-// program's window and command line, and the codec (platform/Codec.h).
-// Files.cpp: files (platform/Files.h), and waiting for one held for a moment.
-// Send.cpp: the host (platform/Host.h): its memory, and requests and drops
-// handed to its window, watched while it takes them. Reports.cpp: the desktop
-// (platform/Desktop.h): a message box, standard error and the event log; and
-// the system's texts for its errors. A call that fails throws its facts
-// (WinText.h's ThrowLastError); the words are the core's. Beside the class:
-// FormWindow, the form's window, which becomes the balloon or the test
-// window; WinMain.cpp, the run and its faults; ScopedWin.h, owners of handles.
+// The platform as Windows provides it, one file per job of platform/Platform.h:
+// Win32Platform.cpp the window, command line and codec; Files.cpp files, waiting
+// for one held for a moment; Send.cpp the host, its memory and what is handed
+// to its window, watched meanwhile; Reports.cpp the desktop (message box,
+// standard error, event log) and the system's error texts. A failed call throws
+// its facts (WinText.h), the core words them. FormWindow: the form's window;
+// WinMain.cpp: the run and its faults; ScopedWin.h: owners of handles.
 
 #include <windows.h>
 
@@ -48,8 +44,7 @@ private:
     HWND own_ = nullptr;
 };
 
-// Writes all of bytes to handle, in pieces WriteFile takes; false when a
-// write fails or takes nothing (the last error says why).
+// False when a write fails or takes nothing (the last error says why).
 bool WriteAll(HANDLE handle, std::string_view bytes);
 
 }  // namespace vek::win32

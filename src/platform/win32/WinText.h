@@ -31,9 +31,8 @@ inline HWND ToHwnd(Hwnd hwnd) {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(hwnd));
 }
 
-// A function of a system library, looked up at run time: one that older
-// systems lack, or one of a library that only some runs load. nullptr where
-// there is none.
+// A system function that older systems lack, or of a library only some runs
+// load: looked up at run time, nullptr where there is none.
 template <typename Function>
 Function SystemFunction(HMODULE library, const char* name) {
     return library == nullptr
