@@ -1,9 +1,14 @@
 // Where a report can be read: a message box where the user can see one,
 // standard error where the caller gave one, the event log where neither.
 
-#include <cstring>
+#include <windows.h>
+
+#include <winternl.h>
+#include <wtsapi32.h>
+
 #include <string>
 
+#include "platform/win32/ScopedWin.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
 #include "text/Failure.h"
@@ -11,53 +16,45 @@
 namespace vek::win32 {
 namespace {
 
-// True for a character device that is a console this program cannot write
-// to as a console: the caller's, inherited by a program that has none of its
+// True for the caller's console, inherited by a program that has none of its
 // own (a GUI program started from a console with only standard output
-// redirected). Its text would go nowhere anybody reads. Any other character
-// device (NUL, above all) is a place the caller chose.
+// redirected): it cannot write there as a console, and nobody would read it.
+// Any other character device (NUL, above all) is a place the caller chose; one
+// the system cannot name (an old console's pseudo-handle) leads nowhere.
 bool IsSomeoneElsesConsole(HANDLE handle) {
-    struct CountedText {  // UNICODE_STRING
-        USHORT length;
-        USHORT capacity;
-        const wchar_t* text;
-    };
-    using NtQueryObjectFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     const auto query =
-        SystemFunction<NtQueryObjectFn>(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject");
-    constexpr int kObjectNameInformation = 1;
-    alignas(CountedText) unsigned char buffer[1024];
+        SystemFunction<decltype(&NtQueryObject)>(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject");
+    constexpr auto kObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
+    alignas(UNICODE_STRING) unsigned char buffer[1024];
     ULONG got = 0;
-    // A handle the system cannot name (an old console's pseudo-handle) leads
-    // nowhere either.
     if (query == nullptr ||
         query(handle, kObjectNameInformation, buffer, sizeof buffer, &got) < 0) {
         return true;
     }
-    const auto& name = *reinterpret_cast<const CountedText*>(buffer);
-    return name.text != nullptr && std::wstring_view(name.text, name.length / sizeof(wchar_t))
-                                       .starts_with(L"\\Device\\ConDrv");
+    const auto& name = *reinterpret_cast<const UNICODE_STRING*>(buffer);
+    return name.Buffer != nullptr && std::wstring_view(name.Buffer, name.Length / sizeof(wchar_t))
+                                         .starts_with(L"\\Device\\ConDrv");
 }
 
 BOOL WINAPI TakeConsoleEvent(DWORD) {
     return TRUE;
 }
 
-// The output code page of the console the caller runs in: this program's, or
-// as a GUI program has none, its parent's, read by attaching to it for the
-// moment. Without one, the OEM code page, a console's own unless changed.
+// The output code page of the caller's console: this program's, or as a GUI
+// program has none, its parent's, read by attaching to it for the moment;
+// without one, the OEM code page, a console's own unless changed.
 UINT CallersCodePage() {
     if (const UINT own = GetConsoleOutputCP(); own != 0) return own;
-    UINT codePage = 0;
     // Attaching may make the console's handles the standard ones: the
     // caller's choice of where the report goes stays.
     const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE handles[3];
     for (int i = 0; i < 3; ++i) handles[i] = GetStdHandle(kinds[i]);
-    // While attached, a Ctrl+C or Ctrl+Break typed in that console would end
-    // this process by the default handler, with an exit code a script reads
-    // as success: the event is taken and dropped instead.
+    // While attached, a Ctrl+C or Ctrl+Break in that console would end this
+    // process by the default handler, with an exit code a script reads as
+    // success: the event is taken and dropped instead.
     const BOOL ignoring = SetConsoleCtrlHandler(&TakeConsoleEvent, TRUE);
+    UINT codePage = 0;
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
         codePage = GetConsoleOutputCP();
         FreeConsole();
@@ -67,32 +64,23 @@ UINT CallersCodePage() {
     return codePage != 0 ? codePage : GetOEMCP();
 }
 
-// False when the session is not the one at the screen now (a remote session
-// that is disconnected, a session switched away from); true where the system
-// does not say. wtsapi32 is loaded only here, for the runs that show something.
+// False when the session is not the one at the screen now (a disconnected
+// remote session, one switched away from); true where the system does not
+// say. wtsapi32 is loaded only here, for the runs that show something.
 bool SessionIsActive() {
-    const HMODULE wtsapi = LoadLibraryW(L"wtsapi32.dll");
-    using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, int, wchar_t**, DWORD*);
-    using FreeFn = void(WINAPI*)(void*);
-    const auto query = SystemFunction<QueryFn>(wtsapi, "WTSQuerySessionInformationW");
-    const auto release = SystemFunction<FreeFn>(wtsapi, "WTSFreeMemory");
-    // WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, WTSActive.
-    constexpr DWORD kCurrentSession = static_cast<DWORD>(-1);
-    constexpr int kConnectState = 8;
-    constexpr int kActive = 0;
-    bool active = true;
+    const ScopedLibrary wtsapi(LoadLibraryW(L"wtsapi32.dll"));
+    const auto query = SystemFunction<decltype(&WTSQuerySessionInformationW)>(
+        wtsapi.Get(), "WTSQuerySessionInformationW");
+    const auto release = SystemFunction<decltype(&WTSFreeMemory)>(wtsapi.Get(), "WTSFreeMemory");
     wchar_t* state = nullptr;
     DWORD bytes = 0;
-    if (query != nullptr && release != nullptr &&
-        query(nullptr, kCurrentSession, kConnectState, &state, &bytes)) {
-        if (state != nullptr && bytes >= sizeof(int)) {
-            int connectState = 0;
-            std::memcpy(&connectState, state, sizeof connectState);
-            active = connectState == kActive;
-        }
-        release(state);
+    if (query == nullptr || release == nullptr ||
+        !query(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSConnectState, &state, &bytes)) {
+        return true;
     }
-    if (wtsapi != nullptr) FreeLibrary(wtsapi);
+    const bool active = state == nullptr || bytes < sizeof(WTS_CONNECTSTATE_CLASS) ||
+                        *reinterpret_cast<const WTS_CONNECTSTATE_CLASS*>(state) == WTSActive;
+    release(state);
     return active;
 }
 
@@ -121,27 +109,20 @@ bool OwnDesktopTakesInput() {
 // log; false when the log did not take it. advapi32 is loaded only here:
 // every other run starts without it.
 bool ReportToEventLog(std::u16string_view text) {
-    const HMODULE advapi = LoadLibraryW(L"advapi32.dll");
-    if (advapi == nullptr) return false;
-    using RegisterFn = HANDLE(WINAPI*)(const wchar_t*, const wchar_t*);
-    using ReportFn =
-        BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, void*, WORD, DWORD, const wchar_t**, void*);
-    using DeregisterFn = BOOL(WINAPI*)(HANDLE);
-    const auto registerSource = SystemFunction<RegisterFn>(advapi, "RegisterEventSourceW");
-    const auto report = SystemFunction<ReportFn>(advapi, "ReportEventW");
-    const auto deregister = SystemFunction<DeregisterFn>(advapi, "DeregisterEventSource");
-    BOOL logged = FALSE;
-    if (registerSource != nullptr && report != nullptr && deregister != nullptr) {
-        if (const HANDLE source = registerSource(nullptr, L"VEK")) {
-            // ReportEvent refuses a longer string.
-            constexpr std::size_t kLongestEventText = 31839;
-            const std::wstring message = Wide(text.substr(0, kLongestEventText));
-            const wchar_t* strings[] = {message.c_str()};
-            logged = report(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
-            deregister(source);
-        }
-    }
-    FreeLibrary(advapi);
+    const ScopedLibrary advapi(LoadLibraryW(L"advapi32.dll"));
+    const auto registerSource =
+        SystemFunction<decltype(&RegisterEventSourceW)>(advapi.Get(), "RegisterEventSourceW");
+    const auto report = SystemFunction<decltype(&ReportEventW)>(advapi.Get(), "ReportEventW");
+    const auto deregister =
+        SystemFunction<decltype(&DeregisterEventSource)>(advapi.Get(), "DeregisterEventSource");
+    if (registerSource == nullptr || report == nullptr || deregister == nullptr) return false;
+    const HANDLE source = registerSource(nullptr, L"VEK");
+    if (source == nullptr) return false;
+    // ReportEvent refuses a string longer than this.
+    const std::wstring message = Wide(text.substr(0, 31839));
+    const wchar_t* strings[] = {message.c_str()};
+    const BOOL logged = report(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+    deregister(source);
     return logged != FALSE;
 }
 
@@ -202,13 +183,12 @@ bool Win32Platform::WriteError(std::u16string_view text) {
     }
     // Windows' own readers of a program's output (cmd's type and for /f,
     // PowerShell's redirections, .NET's Process) decode it in the code page
-    // of the console they run in. A character that code page lacks becomes '?'.
+    // of the console they run in.
     std::string bytes;
     try {
         bytes = Encode(CodePage{CallersCodePage()}, text);
     } catch (const RuntimeFailure&) {
         // A code page the system cannot convert to: every reader takes ASCII.
-        bytes.clear();
         for (const char16_t c : text) bytes += c < 0x80 ? static_cast<char>(c) : '?';
     }
     return WriteAll(err, bytes);
@@ -219,16 +199,13 @@ std::u16string Win32Platform::SystemErrorText(std::uint32_t error) const {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::u16string message;
-    if (length != 0 && text != nullptr) message = U16(std::wstring_view(text, length));
-    LocalFree(text);
-    return message;
+    const ScopedLocal owner(text);
+    return length != 0 ? U16(std::wstring_view(text, length)) : std::u16string();
 }
 
 void Win32Platform::WriteEventLog(std::u16string_view text) {
-    // A logon without the right to write to the log (or a log that is full
-    // and may not be overwritten): a debugger, or a viewer of debug output,
-    // is the last place an administrator can find the report.
+    // A logon without the right to write to the log, or a full log: a viewer
+    // of debug output is the last place an administrator can find the report.
     if (!ReportToEventLog(text)) OutputDebugStringW(Wide(text).c_str());
 }
 
