@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Win32Platform.h"
@@ -22,117 +24,66 @@ namespace {
 constexpr DWORD kLookEveryMs = 250;
 constexpr ULONGLONG kHungForMs = 3000;
 
-// Looks at a window, one look every kLookEveryMs, and tells when it has not
-// responded for kHungForMs in a row.
-class HangWatch {
-public:
-    enum class Seen { Responding, Hung, GivenUp };
-
-    explicit HangWatch(HWND window) : window_(window) {}
-
-    Seen Look() {
-        if (!IsHungAppWindow(window_)) {
-            hung_ = false;
-            return Seen::Responding;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (!hung_) {
-            hung_ = true;
-            since_ = now;
-        }
-        return now - since_ >= kHungForMs ? Seen::GivenUp : Seen::Hung;
-    }
-
-private:
-    HWND window_;
-    bool hung_ = false;
-    ULONGLONG since_ = 0;
-};
-
 // False when window does not respond now and has not within kHungForMs: it
 // would not take what is sent, and nothing is sent to it.
 bool Responds(HWND window) {
-    for (HangWatch watch(window);; Sleep(kLookEveryMs)) {
-        switch (watch.Look()) {
-            case HangWatch::Seen::Responding:
-                return true;
-            case HangWatch::Seen::GivenUp:
-                return false;
-            case HangWatch::Seen::Hung:
-                break;
-        }
+    for (const ULONGLONG since = GetTickCount64(); IsHungAppWindow(window); Sleep(kLookEveryMs)) {
+        if (GetTickCount64() - since >= kHungForMs) return false;
     }
+    return true;
 }
 
-// One call to the host's window on a thread of its own: attempt runs there
-// and keeps whatever it hands over alive for as long as it runs.
-template <typename Attempt>
+// One call to the host's window, made on a thread of its own: attempt keeps
+// whatever it hands over alive for as long as it runs.
 struct Call {
-    Attempt attempt;
+    explicit Call(std::function<BOOL()> what) : attempt(std::move(what)) {}
+    std::function<BOOL()> attempt;
     BOOL done = FALSE;
     DWORD error = 0;
-
-    static DWORD WINAPI Run(void* parameter) {
-        auto& call = *static_cast<Call*>(parameter);
-        // A call that fails without saying why must not quote an error of
-        // an earlier one.
-        SetLastError(ERROR_SUCCESS);
-        call.done = call.attempt();
-        call.error = GetLastError();
-        return 0;
-    }
 };
 
-template <typename Attempt>
-std::unique_ptr<Call<Attempt>> MakeCall(Attempt attempt) {
-    return std::make_unique<Call<Attempt>>(Call<Attempt>{std::move(attempt)});
+DWORD WINAPI RunCall(void* parameter) {
+    auto& call = *static_cast<Call*>(parameter);
+    // A call that fails without saying why must not quote an earlier error.
+    SetLastError(ERROR_SUCCESS);
+    call.done = call.attempt();
+    call.error = GetLastError();
+    return 0;
 }
 
-// How a watched call ended: it returned, the host stopped responding while
-// it ran, the wait for it failed, or it never started (error says why).
-enum class Watched { Returned, Hung, WaitFailed, NotStarted };
-
 // Makes the call on a thread of its own, handling the messages sent to this
-// thread meanwhile, as SendMessage does while it waits. Unless the call
-// returned, its thread may still be in it: the thread then keeps the call
-// for the end of the process to free, and nothing the call hands over may be
-// freed before that.
-template <typename Attempt>
-Watched CallWatched(std::unique_ptr<Call<Attempt>>& call, HWND window, DWORD& error) {
-    const ScopedHandle thread(
-        CreateThread(nullptr, 0, &Call<Attempt>::Run, call.get(), 0, nullptr));
-    if (!thread) {
-        error = GetLastError();
-        return Watched::NotStarted;
-    }
+// thread meanwhile, as SendMessage does while it waits. Nothing when it
+// returned, else what became of the delivery; a call that may still be running
+// is left to its thread (call is null) and, with what it hands over, to the
+// end of the process to free.
+std::optional<Delivery> CallWatched(std::unique_ptr<Call>& call, HWND window) {
+    const ScopedHandle thread(CreateThread(nullptr, 0, &RunCall, call.get(), 0, nullptr));
+    if (!thread) return Delivery{Handed::Failed, GetLastError()};
     HANDLE handle = thread.Get();
-    HangWatch watch(window);
+    ULONGLONG hungSince = 0;  // 0 while it responds
     for (;;) {
         const DWORD woke =
             MsgWaitForMultipleObjects(1, &handle, FALSE, kLookEveryMs, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0) return Watched::Returned;
+        if (woke == WAIT_OBJECT_0) return std::nullopt;
         if (woke == WAIT_FAILED) {
-            error = GetLastError();
-            call.release();  // the thread's now
-            return Watched::WaitFailed;
+            const DWORD error = GetLastError();
+            call.release();
+            return Delivery{Handed::LostTrack, error};
         }
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        if (watch.Look() != HangWatch::Seen::GivenUp) continue;
+        if (!IsHungAppWindow(window)) {
+            hungSince = 0;
+        } else if (hungSince == 0) {
+            hungSince = GetTickCount64();
+        }
+        if (hungSince == 0 || GetTickCount64() - hungSince < kHungForMs) continue;
         // The call may have returned since the wait: a host blocked in a
         // send of its own reads as hung, yet still takes sent messages.
-        if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return Watched::Returned;
-        call.release();  // the thread's now
-        return Watched::Hung;
+        if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return std::nullopt;
+        call.release();
+        return Delivery{Handed::HungWhileHandling};
     }
-}
-
-// What a watched call that did not return (it never started, the wait for it
-// failed, or the host stopped responding) means for the delivery.
-Delivery NotReturned(Watched watched, DWORD error) {
-    if (watched == Watched::NotStarted) return {Handed::Failed, error};
-    if (watched == Watched::WaitFailed) return {Handed::LostTrack, error};
-    return {Handed::HungWhileHandling};
 }
 
 // What a call that returned without success means for the window it went to.
@@ -157,27 +108,21 @@ Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::str
     if (bytes.size() > MAXDWORD) return {Handed::Failed, ERROR_ARITHMETIC_OVERFLOW};
     if (!IsWindow(window)) return {Handed::GoneBefore};
     if (!Responds(window)) return {Handed::HungBefore};
-    // Waits for as long as the host takes, and tells a message the window
-    // never took (too large to pass, the window went away first, it runs
-    // with higher rights) from one it handled, whatever the window answered.
     // Not SMTO_ABORTIFHUNG: the system judges a thread hung in the instant
     // between another sender's message waking it and its asking for that
-    // message, if it had been idle for five seconds before, and the request
-    // would be dropped on a live host. Whether the host hangs is for the
-    // watch to say. SMTO_ERRORONEXIT: a window destroyed, or a thread that
-    // ends, while it handles the request is a failure, not a success.
-    auto call = MakeCall([window, own = own_, marker, bytes = std::move(bytes)]() mutable {
-        COPYDATASTRUCT record{marker, static_cast<DWORD>(bytes.size()), bytes.data()};
-        DWORD_PTR answer = 0;
-        return static_cast<BOOL>(
-            SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own),
-                                reinterpret_cast<LPARAM>(&record), SMTO_NORMAL | SMTO_ERRORONEXIT,
-                                INFINITE, &answer) != 0);
-    });
-    DWORD error = 0;
-    if (const Watched watched = CallWatched(call, window, error); watched != Watched::Returned) {
-        return NotReturned(watched, error);
-    }
+    // message, if it had been idle for five seconds before, and would drop the
+    // request on a live host; the watch tells a hung one. SMTO_ERRORONEXIT: a
+    // window or thread that ends while it handles the request is a failure.
+    auto call =
+        std::make_unique<Call>([window, own = own_, marker, bytes = std::move(bytes)]() mutable {
+            COPYDATASTRUCT record{marker, static_cast<DWORD>(bytes.size()), bytes.data()};
+            DWORD_PTR answer = 0;
+            return static_cast<BOOL>(
+                SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(own),
+                                    reinterpret_cast<LPARAM>(&record),
+                                    SMTO_NORMAL | SMTO_ERRORONEXIT, INFINITE, &answer) != 0);
+        });
+    if (const auto notReturned = CallWatched(call, window)) return *notReturned;
     if (call->done) return {Handed::Taken};
     // The window was there just before the send: gone now, it may have
     // ended while it handled the request.
@@ -196,23 +141,17 @@ Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t>
     // Posting a drop to another process first sends it the block, and waits
     // for that as for any sent message: a host that has stopped taking
     // messages would hold the post, and the caller, for ever. A post given
-    // up on may still go through when the host responds: the process must
-    // not free the block before, and the drop may still arrive.
-    auto call = MakeCall([window, handle = memory.Get()] {
+    // up on may still go through when the host responds.
+    auto call = std::make_unique<Call>([window, handle = memory.Get()] {
         return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
     });
-    DWORD error = 0;
-    if (const Watched watched = CallWatched(call, window, error); watched != Watched::Returned) {
-        if (watched != Watched::NotStarted) memory.Detach();  // the post may still be using it
-        return NotReturned(watched, error);
+    if (const auto notReturned = CallWatched(call, window)) {
+        if (call == nullptr) memory.Detach();  // the post may still be using it
+        return *notReturned;
     }
-    // The receiver frees the block once it has the message; a post that
-    // failed leaves it to us, and the drop never arrives.
-    if (call->done) {
-        memory.Detach();
-        return {Handed::Taken};
-    }
-    return NotTaken(window, call->error, Handed::GoneBefore);
+    if (!call->done) return NotTaken(window, call->error, Handed::GoneBefore);
+    memory.Detach();  // the receiver frees the block once it has the message
+    return {Handed::Taken};
 }
 
 HostMemory Win32Platform::ReadHostMemory(std::string_view name, HostSnapshot& snapshot) {
