@@ -1,9 +1,6 @@
-// Files: the current directory, whether a file is there, reading one, and
-// replacing vek.ini in one step; each waits a moment for a file that another
-// program holds.
+// Files: reading and replacing wait a moment for a file another program holds.
 
 #include <algorithm>
-#include <initializer_list>
 
 #include "platform/win32/ScopedWin.h"
 #include "platform/win32/Win32Platform.h"
@@ -14,8 +11,7 @@
 namespace vek::win32 {
 namespace {
 
-// The full path of path, in the form the file functions accept beyond
-// MAX_PATH characters (with the \\?\ prefix when it is that long).
+// The full path, with the \\?\ prefix the file functions need beyond MAX_PATH.
 std::wstring FileApiPath(std::u16string_view path) {
     std::wstring wide = Wide(path);
     DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -38,7 +34,7 @@ public:
         : file_(std::move(file)), path_(std::move(path)) {}
 
     std::size_t Read(std::span<char> buffer) override {
-        DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
         DWORD got = 0;
         if (!ReadFile(file_.Get(), buffer.data(), want, &got, nullptr)) {
             ThrowLastError(Operation::Read, path_);
@@ -56,24 +52,22 @@ private:
     std::u16string path_;
 };
 
-// Tries attempt again while it fails with one of the given errors, for about
-// a second in all: another program may hold a file for a moment (a second
-// vek.exe reading vek.ini while INIT replaces it, a virus scanner, the search
-// indexer, a sync client), or be deleting it. The last error is attempt's.
+// Tries attempt again, for about a second in all, while another program holds
+// the file for a moment (a second vek.exe reading vek.ini while INIT replaces
+// it, a virus scanner, the search indexer, a sync client) or is deleting it,
+// which refuses access until it is gone. The last error is attempt's.
 template <typename Attempt>
-bool Retrying(Attempt attempt, std::initializer_list<DWORD> passing) {
+bool Retrying(Attempt attempt) {
     constexpr ULONGLONG kRetryForMs = 1000;
     constexpr DWORD kPauseMs = 20;
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
+    for (const ULONGLONG start = GetTickCount64();; Sleep(kPauseMs)) {
         if (attempt()) return true;
         const DWORD error = GetLastError();
-        if (std::find(passing.begin(), passing.end(), error) == passing.end() ||
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
             GetTickCount64() - start >= kRetryForMs) {
             SetLastError(error);
             return false;
         }
-        Sleep(kPauseMs);
     }
 }
 
@@ -90,16 +84,12 @@ bool WriteAll(HANDLE handle, std::string_view bytes) {
 }
 
 std::u16string Win32Platform::CurrentDirectory() const {
-    for (;;) {
-        DWORD need = GetCurrentDirectoryW(0, nullptr);
+    for (;;) {  // again when the directory changed between the two calls
+        const DWORD need = GetCurrentDirectoryW(0, nullptr);
         if (need == 0) ThrowLastError(Operation::CurrentDirectory);
         std::wstring dir(need, L'\0');
-        DWORD got = GetCurrentDirectoryW(need, dir.data());
-        if (got != 0 && got < need) {
-            dir.resize(got);
-            return U16(dir);
-        }
-        // The directory changed between the two calls; ask again.
+        const DWORD got = GetCurrentDirectoryW(need, dir.data());
+        if (got != 0 && got < need) return U16(std::wstring_view(dir.data(), got));
     }
 }
 
@@ -116,19 +106,16 @@ bool Win32Platform::FileExists(std::u16string_view path) const {
 }
 
 std::unique_ptr<InputFile> Win32Platform::OpenForRead(std::u16string_view path) {
-    // Shared for deleting too: INIT replaces vek.ini while other runs read it.
-    // A file that is being deleted refuses access until it is gone.
     const std::wstring full = FileApiPath(path);
     ScopedHandle file;
-    const bool opened = Retrying(
-        [&] {
-            file.Reset(NullIfInvalid(CreateFileW(
-                full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
-            return static_cast<bool>(file);
-        },
-        {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED});
-    if (!opened) ThrowLastError(Operation::Open, path);
+    // Shared for deleting too: INIT replaces vek.ini while other runs read it.
+    const auto open = [&] {
+        file.Reset(NullIfInvalid(CreateFileW(
+            full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)));
+        return static_cast<bool>(file);
+    };
+    if (!Retrying(open)) ThrowLastError(Operation::Open, path);
     // Devices such as CON or a named pipe are not text files to read.
     if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
         throw RuntimeFailure(SystemFailure{Operation::OpenNotAFile, 0, std::u16string(path)});
@@ -143,10 +130,9 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         throw RuntimeFailure(SystemFailure{Operation::ReplaceReadOnly, 0, std::u16string(path)});
     }
-    // Write the new content beside the file, then move it over the old one in
-    // one step: a failure on the way leaves the old file as it was, and a
-    // reader finds the old file or the new one, never a part. The temporary
-    // name is longer than the file's, so it takes the long form on its own.
+    // The new content beside the file, then moved over the old one in one step:
+    // a failure leaves the old file as it was, and a reader finds the old file
+    // or the new one, never a part. The longer name takes its own long form.
     const std::wstring temporary =
         FileApiPath(std::u16string(path) + u".~" + PlainNumber(GetCurrentProcessId()) + u".tmp");
     ScopedHandle file(NullIfInvalid(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
@@ -162,14 +148,11 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
     if (!WriteAll(file.Get(), bytes) || !FlushFileBuffers(file.Get())) abandon(Operation::Write);
     file.Reset();
     // A reader holding vek.ini for a moment refuses the replace.
-    if (!Retrying(
-            [&] {
-                return MoveFileExW(temporary.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-            },
-            {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED})) {
-        abandon(Operation::Replace);
-    }
+    const auto replace = [&] {
+        return MoveFileExW(temporary.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    };
+    if (!Retrying(replace)) abandon(Operation::Replace);
 }
 
 }  // namespace vek::win32
