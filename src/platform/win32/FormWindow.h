@@ -1,10 +1,7 @@
 #pragma once
 // The window of the form F_ZERO: created hidden before the form loads, shown
-// afterwards as the balloon or the test window when the run goes on.
-//
-// The label LbBln is no child window: it is the text this window paints at
-// the top left of its client area, so that one window procedure handles the
-// whole form.
+// afterwards as the balloon or the test window when the run goes on. The label
+// LbBln is no child window but the text it paints at its client area's top left.
 
 #include <windows.h>
 
@@ -36,16 +33,10 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    void ShowBalloon();
-    void ShowTestWindow();
-    void BecomeTopLevel(DWORD style, DWORD exStyle);
-    void TmBln_Timer();
-    void SetLabelCaption(std::u16string_view caption);
-    SIZE LabelSize() const;
+    void Show(Mode mode);
     void Fit();
     void Paint(HDC dc);
     void UseDpi(UINT dpi);
-    void EndRun();
     void RethrowFailure();
 
     F_ZERO& form_;
