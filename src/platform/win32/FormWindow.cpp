@@ -9,10 +9,6 @@
 #include "platform/win32/WinText.h"
 #include "text/Text.h"
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-
 namespace vek::win32 {
 namespace {
 

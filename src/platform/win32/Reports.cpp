@@ -16,11 +16,10 @@
 namespace vek::win32 {
 namespace {
 
-// True for the caller's console, inherited by a program that has none of its
-// own (a GUI program started from a console with only standard output
-// redirected): it cannot write there as a console, and nobody would read it.
-// Any other character device (NUL, above all) is a place the caller chose; one
-// the system cannot name (an old console's pseudo-handle) leads nowhere.
+// True for the caller's console, which a GUI program started from one with
+// only standard output redirected inherits but cannot write to. Any other
+// character device (NUL, above all) is the caller's choice; one the system
+// cannot name (an old console's pseudo-handle) leads nowhere either.
 bool IsSomeoneElsesConsole(HANDLE handle) {
     const auto query =
         SystemFunction<decltype(&NtQueryObject)>(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject");
@@ -40,19 +39,16 @@ BOOL WINAPI TakeConsoleEvent(DWORD) {
     return TRUE;
 }
 
-// The output code page of the caller's console: this program's, or as a GUI
-// program has none, its parent's, read by attaching to it for the moment;
-// without one, the OEM code page, a console's own unless changed.
+// The output code page of this program's console, or else its parent's, read
+// by attaching to it for the moment; else the OEM code page, a console's own.
 UINT CallersCodePage() {
     if (const UINT own = GetConsoleOutputCP(); own != 0) return own;
-    // Attaching may make the console's handles the standard ones: the
-    // caller's choice of where the report goes stays.
+    // Attaching may replace the standard handles: the caller's are put back.
     const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE handles[3];
     for (int i = 0; i < 3; ++i) handles[i] = GetStdHandle(kinds[i]);
-    // While attached, a Ctrl+C or Ctrl+Break in that console would end this
-    // process by the default handler, with an exit code a script reads as
-    // success: the event is taken and dropped instead.
+    // While attached, a Ctrl+C or Ctrl+Break there would end this process by
+    // the default handler, with an exit code a script reads as success.
     const BOOL ignoring = SetConsoleCtrlHandler(&TakeConsoleEvent, TRUE);
     UINT codePage = 0;
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
@@ -64,9 +60,8 @@ UINT CallersCodePage() {
     return codePage != 0 ? codePage : GetOEMCP();
 }
 
-// False when the session is not the one at the screen now (a disconnected
-// remote session, one switched away from); true where the system does not
-// say. wtsapi32 is loaded only here, for the runs that show something.
+// False for a disconnected remote session, or one switched away from; true
+// where the system does not say. wtsapi32 is loaded only where it is needed.
 bool SessionIsActive() {
     const ScopedLibrary wtsapi(LoadLibraryW(L"wtsapi32.dll"));
     const auto query = SystemFunction<decltype(&WTSQuerySessionInformationW)>(
@@ -94,9 +89,8 @@ std::wstring ObjectName(HANDLE object) {
     return name;
 }
 
-// True while the desktop that takes the keyboard and the mouse is this
-// thread's: on a locked workstation, or while the system asks for consent,
-// it is a secure desktop this program may not even open.
+// False on a locked workstation, or while the system asks for consent: the
+// desktop that takes the input is a secure one this program may not open.
 bool OwnDesktopTakesInput() {
     const HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
     if (input == nullptr) return false;
@@ -105,9 +99,8 @@ bool OwnDesktopTakesInput() {
     return inputName == ObjectName(GetThreadDesktop(GetCurrentThreadId()));
 }
 
-// Writes text as an error event of the source "VEK" into the Application
-// log; false when the log did not take it. advapi32 is loaded only here:
-// every other run starts without it.
+// False when the Application log did not take text as an error event of the
+// source "VEK". advapi32 is loaded only here: every other run goes without.
 bool ReportToEventLog(std::u16string_view text) {
     const ScopedLibrary advapi(LoadLibraryW(L"advapi32.dll"));
     const auto registerSource =
@@ -118,8 +111,7 @@ bool ReportToEventLog(std::u16string_view text) {
     if (registerSource == nullptr || report == nullptr || deregister == nullptr) return false;
     const HANDLE source = registerSource(nullptr, L"VEK");
     if (source == nullptr) return false;
-    // ReportEvent refuses a string longer than this.
-    const std::wstring message = Wide(text.substr(0, 31839));
+    const std::wstring message = Wide(text.substr(0, 31839));  // ReportEvent takes no more
     const wchar_t* strings[] = {message.c_str()};
     const BOOL logged = report(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
     deregister(source);
@@ -160,15 +152,10 @@ ErrorStream Win32Platform::ErrorOutput() const {
     if (err == nullptr || err == INVALID_HANDLE_VALUE) return ErrorStream::None;
     DWORD mode = 0;
     if (GetConsoleMode(err, &mode)) return ErrorStream::Console;
-    switch (GetFileType(err)) {
-        case FILE_TYPE_DISK:
-        case FILE_TYPE_PIPE:
-            return ErrorStream::Captured;
-        case FILE_TYPE_CHAR:
-            return IsSomeoneElsesConsole(err) ? ErrorStream::None : ErrorStream::Captured;
-        default:
-            return ErrorStream::None;
-    }
+    const DWORD type = GetFileType(err);
+    if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) return ErrorStream::Captured;
+    if (type != FILE_TYPE_CHAR || IsSomeoneElsesConsole(err)) return ErrorStream::None;
+    return ErrorStream::Captured;
 }
 
 bool Win32Platform::WriteError(std::u16string_view text) {
@@ -181,9 +168,8 @@ bool Win32Platform::WriteError(std::u16string_view text) {
                              nullptr) &&
                written == text.size();
     }
-    // Windows' own readers of a program's output (cmd's type and for /f,
-    // PowerShell's redirections, .NET's Process) decode it in the code page
-    // of the console they run in.
+    // Windows' own readers of a program's output (cmd, PowerShell, .NET's
+    // Process) decode it in the code page of the console they run in.
     std::string bytes;
     try {
         bytes = Encode(CodePage{CallersCodePage()}, text);

@@ -1,7 +1,6 @@
-// The host: requests and drops handed to its window, and its shared memory.
-// Each request or drop goes from a thread of its own while this one watches
-// the host: a host whose thread stops taking messages never answers, and
-// would hang whoever called vek.exe.
+// The host: its shared memory, and requests and drops handed to its window,
+// each from a thread of its own while this one watches the host: one that
+// stops taking messages never answers, and would hang vek.exe's caller.
 
 #include <algorithm>
 #include <cstring>
@@ -16,16 +15,14 @@
 namespace vek::win32 {
 namespace {
 
-// The system judges a window hung when its thread has not asked for a
-// message for five seconds and is not waiting for one. A single look proves
-// nothing: the test can hold for an instant for a live window, while a busy
-// machine lets a woken host wait for its turn. A host counts as not
-// responding when every look for kHungForMs in a row says so.
+// The system judges a window hung when its thread has not asked for a message
+// for five seconds and is not waiting for one. One look proves nothing (it may
+// hold for an instant for a live window, and a busy machine lets a woken host
+// wait its turn): a host is not responding when every look for kHungForMs is.
 constexpr DWORD kLookEveryMs = 250;
 constexpr ULONGLONG kHungForMs = 3000;
 
-// False when window does not respond now and has not within kHungForMs: it
-// would not take what is sent, and nothing is sent to it.
+// False when window has not responded for kHungForMs: nothing is sent to it.
 bool Responds(HWND window) {
     for (const ULONGLONG since = GetTickCount64(); IsHungAppWindow(window); Sleep(kLookEveryMs)) {
         if (GetTickCount64() - since >= kHungForMs) return false;
@@ -51,11 +48,10 @@ DWORD WINAPI RunCall(void* parameter) {
     return 0;
 }
 
-// Makes the call on a thread of its own, handling the messages sent to this
-// thread meanwhile, as SendMessage does while it waits. Nothing when it
-// returned, else what became of the delivery; a call that may still be running
-// is left to its thread (call is null) and, with what it hands over, to the
-// end of the process to free.
+// Makes the call on a thread of its own, handling the messages sent to this one
+// meanwhile as SendMessage does. Nothing when it returned, else what became of
+// the delivery; a call that may still run is left (call is null), with what it
+// hands over, to its thread and the end of the process.
 std::optional<Delivery> CallWatched(std::unique_ptr<Call>& call, HWND window) {
     const ScopedHandle thread(CreateThread(nullptr, 0, &RunCall, call.get(), 0, nullptr));
     if (!thread) return Delivery{Handed::Failed, GetLastError()};
@@ -86,9 +82,8 @@ std::optional<Delivery> CallWatched(std::unique_ptr<Call>& call, HWND window) {
     }
 }
 
-// What a call that returned without success means for the window it went to.
-// Access denied from a window that is still there means the system keeps a
-// program from sending or posting to one with higher rights.
+// What a call that returned without success means. Access denied from a window
+// still there: the system keeps a program from one with higher rights.
 Delivery NotTaken(HWND window, DWORD error, Handed whenGone) {
     if (!IsWindow(window)) return {whenGone};
     if (error == ERROR_ACCESS_DENIED) return {Handed::HigherRights};
@@ -108,11 +103,10 @@ Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::str
     if (bytes.size() > MAXDWORD) return {Handed::Failed, ERROR_ARITHMETIC_OVERFLOW};
     if (!IsWindow(window)) return {Handed::GoneBefore};
     if (!Responds(window)) return {Handed::HungBefore};
-    // Not SMTO_ABORTIFHUNG: the system judges a thread hung in the instant
-    // between another sender's message waking it and its asking for that
-    // message, if it had been idle for five seconds before, and would drop the
-    // request on a live host; the watch tells a hung one. SMTO_ERRORONEXIT: a
-    // window or thread that ends while it handles the request is a failure.
+    // Not SMTO_ABORTIFHUNG: a thread idle for five seconds is judged hung in
+    // the instant between another sender's message waking it and its asking
+    // for it, and a live host would lose the request; the watch tells a hung
+    // one. SMTO_ERRORONEXIT: a window or thread that ends meanwhile fails it.
     auto call =
         std::make_unique<Call>([window, own = own_, marker, bytes = std::move(bytes)]() mutable {
             COPYDATASTRUCT record{marker, static_cast<DWORD>(bytes.size()), bytes.data()};
@@ -124,8 +118,7 @@ Delivery Win32Platform::SendCopyData(Hwnd target, std::uint32_t marker, std::str
         });
     if (const auto notReturned = CallWatched(call, window)) return *notReturned;
     if (call->done) return {Handed::Taken};
-    // The window was there just before the send: gone now, it may have
-    // ended while it handled the request.
+    // Gone since the send began: it ended while it handled the request.
     return NotTaken(window, call->error, Handed::ClosedWhileHandling);
 }
 
@@ -138,10 +131,9 @@ Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t>
     if (data == nullptr) return {Handed::Failed, GetLastError()};
     std::memcpy(data, block.data(), block.size());
     GlobalUnlock(memory.Get());
-    // Posting a drop to another process first sends it the block, and waits
-    // for that as for any sent message: a host that has stopped taking
-    // messages would hold the post, and the caller, for ever. A post given
-    // up on may still go through when the host responds.
+    // Posting a drop to another process first sends it the block, and waits as
+    // for any sent message: a host that stopped taking messages would hold the
+    // post for ever. One given up on may still go through when it responds.
     auto call = std::make_unique<Call>([window, handle = memory.Get()] {
         return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
     });
@@ -155,21 +147,21 @@ Delivery Win32Platform::PostDropFiles(Hwnd target, std::span<const std::uint8_t>
 }
 
 HostMemory Win32Platform::ReadHostMemory(std::string_view name, HostSnapshot& snapshot) {
-    const std::string nameText(name);
+    const std::string nameText(name);  // alive until the last error is read
     const ScopedHandle mapping(OpenFileMappingA(FILE_MAP_READ, TRUE, nameText.c_str()));
     if (!mapping) {
         return GetLastError() == ERROR_ACCESS_DENIED ? HostMemory::Refused : HostMemory::None;
     }
     snapshot = {};
-    ScopedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view) return HostMemory::Read;
+    const ScopedView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     // The object may be smaller than the snapshot, or only partly committed:
     // copy no more than the readable region the view starts with.
     MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQuery(view.Get(), &region, sizeof region) != sizeof region) return HostMemory::Read;
-    constexpr DWORD kUnreadable = PAGE_NOACCESS | PAGE_GUARD;
-    if (region.State != MEM_COMMIT || (region.Protect & kUnreadable) != 0) return HostMemory::Read;
-    std::memcpy(snapshot.data(), view.Get(), std::min<SIZE_T>(region.RegionSize, snapshot.size()));
+    if (view && VirtualQuery(view.Get(), &region, sizeof region) == sizeof region &&
+        region.State == MEM_COMMIT && (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) == 0) {
+        std::memcpy(snapshot.data(), view.Get(),
+                    std::min<SIZE_T>(region.RegionSize, snapshot.size()));
+    }
     return HostMemory::Read;
 }
 
