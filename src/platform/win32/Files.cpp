@@ -52,10 +52,9 @@ private:
     std::u16string path_;
 };
 
-// Tries attempt again, for about a second in all, while another program holds
-// the file for a moment (a second vek.exe reading vek.ini while INIT replaces
-// it, a virus scanner, the search indexer, a sync client) or is deleting it,
-// which refuses access until it is gone. The last error is attempt's.
+// Tries attempt again for about a second while another program holds the file
+// (a vek.exe reading vek.ini while INIT replaces it, a virus scanner, a search
+// indexer, a sync client) or deletes it. The last error is attempt's.
 template <typename Attempt>
 bool Retrying(Attempt attempt) {
     constexpr ULONGLONG kRetryForMs = 1000;
@@ -130,9 +129,9 @@ void Win32Platform::ReplaceFileContent(std::u16string_view path, std::string_vie
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         throw RuntimeFailure(SystemFailure{Operation::ReplaceReadOnly, 0, std::u16string(path)});
     }
-    // The new content beside the file, then moved over the old one in one step:
-    // a failure leaves the old file as it was, and a reader finds the old file
-    // or the new one, never a part. The longer name takes its own long form.
+    // Written beside the file, then moved over it in one step: a failure leaves
+    // the old file, a reader finds old or new, never a part. The longer name
+    // takes its own long form.
     const std::wstring temporary =
         FileApiPath(std::u16string(path) + u".~" + PlainNumber(GetCurrentProcessId()) + u".tmp");
     ScopedHandle file(NullIfInvalid(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,

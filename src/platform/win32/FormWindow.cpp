@@ -5,7 +5,6 @@
 
 #include "balloon/Layout.h"
 #include "balloon/Player.h"
-#include "platform/win32/ScopedWin.h"
 #include "platform/win32/WinText.h"
 #include "text/Text.h"
 
@@ -15,25 +14,21 @@ namespace {
 constexpr wchar_t kClassName[] = L"VEK.F_ZERO";
 constexpr UINT_PTR kTmBln = 1;
 
-// The balloon: a thin frame and no title bar, so that the frame fits inside
-// the margin around the label; no task-bar button, and it never takes the
-// keyboard focus, not even when it is clicked.
+// The balloon: a thin frame, which fits inside the label's margin, and no title
+// bar; no task-bar button, and it never takes the focus, not even when clicked.
 constexpr DWORD kBalloonStyle = WS_POPUP | WS_BORDER;
 constexpr DWORD kBalloonExStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
 // The test window shows its caption, so it has a title bar and a close box.
 constexpr DWORD kTestStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-// LbBln's look.
 constexpr COLORREF kLabelBackColor = RGB(64, 64, 64);
 constexpr COLORREF kLabelForeColor = RGB(0, 255, 0);
 constexpr int kLabelPoints = 12;
-// "ＭＳ 明朝"; where it is missing, the font mapper picks a Japanese substitute
-// from the character set.
+// "ＭＳ 明朝", else the font mapper's Japanese substitute for the character set.
 constexpr wchar_t kLabelFace[] = L"\uFF2D\uFF33 \u660E\u671D";
 // One line at a time (lines end only at CR LF, split beforehand), tabs
 // expanded, '&' shown as it is rather than taken as a mnemonic prefix.
-constexpr UINT kLabelFormat =
-    DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS | DT_NOCLIP;
+constexpr UINT kLabelFormat = DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS | DT_NOCLIP;
 
 // Calls f for every line; only CR LF ends one, so a text ending in CR LF has an
 // empty last line, and an empty text one empty line. A lone CR or LF shows
@@ -72,9 +67,8 @@ FormWindow::FormWindow(HINSTANCE instance, F_ZERO& form) : form_(form) {
                          .hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)),  // IDC_ARROW
                          .lpszClassName = kClassName};
     RegisterClassExW(&wc);
-    // Most runs only send one message and end, so the window starts as a
-    // message-only child: it has its handle at once, but costs no desktop (under
-    // Wine, no display driver) and receives no broadcasts.
+    // Most runs send one message and end: a message-only child has its handle at
+    // once, costs no desktop (under Wine, no display driver), takes no broadcast.
     hwnd_ = CreateWindowExW(kBalloonExStyle, kClassName, L"VEK", WS_CHILD, 0, 0, 0, 0, HWND_MESSAGE,
                             nullptr, instance, this);
     if (hwnd_ == nullptr) ThrowLastError(Operation::CreateWindow);
@@ -108,14 +102,11 @@ void FormWindow::RethrowFailure() {
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
-// From a message-only window to a top-level one, with the same handle. It is a
-// child while it changes parents, so that the move cannot activate it (some
-// systems activate a re-parented top-level window), and takes its own style on
-// the desktop. The balloon (StartBln's part on the screen) appears bottom left
-// on the primary screen, at that screen's DPI, fitted to its still empty label,
-// in front of every window, the task bar's too, without taking the focus. The
-// test window's caption is its own handle; the system may widen it to the
-// smallest size of a window with a title bar.
+// From a message-only window to a top-level one with the same handle, a child
+// while it changes parents so that the move cannot activate it (some systems do).
+// The balloon: bottom left on the primary screen, fitted to its empty label, in
+// front of every window and the task bar, not taking the focus. The test window's
+// caption is its handle; the system may widen it to a title bar's smallest size.
 void FormWindow::Show(Mode mode) {
     mode_ = mode;
     const bool balloon = mode == Mode::Balloon;
@@ -141,12 +132,10 @@ void FormWindow::Show(Mode mode) {
     UpdateWindow(hwnd_);
 }
 
-// The label sizes itself to its caption (as wide as its widest line, as high as
-// its lines, one line for an empty caption) and fills the client area from its
-// top left corner. The window's outer size, frame included, is the label's
-// plus the margin, so the frame takes its share of the margin. The bottom edge
-// stays at its gap above the bottom of the primary screen, where the left edge
-// also is.
+// The label is as wide as its widest line and as high as its lines (one for an
+// empty caption), from the client area's top left; the window, frame included,
+// is the label plus the margin. The bottom edge stays at its gap above the
+// primary screen's bottom, where the left edge also is.
 void FormWindow::Fit() {
     const ScopedDc dc(CreateCompatibleDC(nullptr));
     SelectObject(dc.Get(), font_.Get());
@@ -265,9 +254,8 @@ LRESULT FormWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // suggests; the balloon keeps its DPI for its few seconds.
             if (mode_ == Mode::TestWindow) {
                 UseDpi(HIWORD(wParam));
-                const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-                SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
-                             suggested->right - suggested->left, suggested->bottom - suggested->top,
+                const RECT& r = *reinterpret_cast<const RECT*>(lParam);  // the suggested one
+                SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                              SWP_NOZORDER | SWP_NOACTIVATE);
             }
             return 0;

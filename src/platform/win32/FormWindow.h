@@ -7,7 +7,6 @@
 
 #include <exception>
 #include <string>
-#include <string_view>
 
 #include "app/F_ZERO.h"
 #include "platform/win32/ScopedWin.h"

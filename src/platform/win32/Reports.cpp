@@ -83,10 +83,9 @@ bool SessionIsActive() {
 std::wstring ObjectName(HANDLE object) {
     wchar_t name[256] = {};
     DWORD need = 0;
-    if (!GetUserObjectInformationW(object, UOI_NAME, name, sizeof name - sizeof name[0], &need)) {
-        return {};
-    }
-    return name;
+    const BOOL got =
+        GetUserObjectInformationW(object, UOI_NAME, name, sizeof name - sizeof name[0], &need);
+    return got ? std::wstring(name) : std::wstring();
 }
 
 // False on a locked workstation, or while the system asks for consent: the
@@ -134,13 +133,12 @@ Onlooker Win32Platform::WhoSeesWindows() const {
     if (DWORD session = 0; ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
         return Onlooker::Nobody;
     }
+    // Where the system does not say, as if visible: a box nobody sees is
+    // better than a report that is never shown.
     USEROBJECTFLAGS flags{};
     DWORD need = 0;
-    const HWINSTA station = GetProcessWindowStation();
-    // Where the system does not say, as if it could: a box nobody sees is
-    // better than a report that is never shown.
-    if (station != nullptr &&
-        GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &need) &&
+    if (GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                  &need) &&
         (flags.dwFlags & WSF_VISIBLE) == 0) {
         return Onlooker::Nobody;
     }

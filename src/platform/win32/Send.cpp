@@ -1,6 +1,5 @@
-// The host: its shared memory, and requests and drops handed to its window,
-// each from a thread of its own while this one watches the host: one that
-// stops taking messages never answers, and would hang vek.exe's caller.
+// The host's memory, and what is handed to its window from a thread of its own
+// while this one watches: a host that stops taking messages would hang the caller.
 
 #include <algorithm>
 #include <cstring>
@@ -30,8 +29,7 @@ bool Responds(HWND window) {
     return true;
 }
 
-// One call to the host's window, made on a thread of its own: attempt keeps
-// whatever it hands over alive for as long as it runs.
+// A call to the host's window; attempt keeps what it hands over alive.
 struct Call {
     explicit Call(std::function<BOOL()> what) : attempt(std::move(what)) {}
     std::function<BOOL()> attempt;
@@ -48,10 +46,9 @@ DWORD WINAPI RunCall(void* parameter) {
     return 0;
 }
 
-// Makes the call on a thread of its own, handling the messages sent to this one
-// meanwhile as SendMessage does. Nothing when it returned, else what became of
-// the delivery; a call that may still run is left (call is null), with what it
-// hands over, to its thread and the end of the process.
+// Makes the call on a thread of its own, handling messages sent to this one as
+// SendMessage does: nothing when it returned, else what became of it. A call
+// that may still run is released (call is null); what it hands over stays too.
 std::optional<Delivery> CallWatched(std::unique_ptr<Call>& call, HWND window) {
     const ScopedHandle thread(CreateThread(nullptr, 0, &RunCall, call.get(), 0, nullptr));
     if (!thread) return Delivery{Handed::Failed, GetLastError()};

@@ -5,13 +5,6 @@
 #include "platform/win32/WinText.h"
 
 namespace vek::win32 {
-namespace {
-
-UINT WindowsCodePage(CodePage cp) {
-    return cp == CodePage::Ansi ? GetACP() : cp.number;
-}
-
-}  // namespace
 
 Hwnd Win32Platform::OwnHwnd() const {
     return FromHwnd(own_);

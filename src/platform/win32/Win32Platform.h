@@ -1,11 +1,10 @@
 #pragma once
 // The platform as Windows provides it, one file per job of platform/Platform.h:
-// Win32Platform.cpp the window, command line and codec; Files.cpp files, waiting
-// for one held for a moment; Send.cpp the host, its memory and what is handed
-// to its window, watched meanwhile; Reports.cpp the desktop (message box,
-// standard error, event log) and the system's error texts. A failed call throws
-// its facts (WinText.h), the core words them. FormWindow: the form's window;
-// WinMain.cpp: the run and its faults; ScopedWin.h: owners of handles.
+// Win32Platform.cpp the window, command line and codec; Files.cpp files; Send.cpp
+// the host, its memory and what is handed to its window; Reports.cpp the desktop
+// (message box, standard error, event log) and the system's error texts. A failed
+// call throws its facts (WinText.h), the core words them. FormWindow: the form's
+// window; WinMain.cpp: the run and its faults; ScopedWin.h: owners of handles.
 
 #include <windows.h>
 

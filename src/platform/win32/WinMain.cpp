@@ -16,12 +16,10 @@
 namespace vek::win32 {
 namespace {
 
-// A caller that starts vek.exe hidden or minimized (WshShell.Run "vek.exe
-// ...", 0) makes the process's first ShowWindow take that state, whatever it
-// asks for: a failure's message box would wait for ever for a click nobody
-// can give. A window of no use takes it instead, shown with SW_SHOWDEFAULT,
-// the starter's state whichever call the system applies it to. A state that
-// shows a window does no harm, and must not flash one.
+// A caller that starts vek.exe hidden or minimized (WshShell.Run "...", 0) makes
+// its first ShowWindow take that state, and a failure's box would wait for ever
+// for a click. A window of no use takes it (SW_SHOWDEFAULT: the starter's state,
+// whichever call gets it); a state that shows one does no harm, must not flash.
 void ConsumeHiddenStart(HINSTANCE instance) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -40,12 +38,11 @@ void ConsumeHiddenStart(HINSTANCE instance) {
     DestroyWindow(eater);
 }
 
-// The platform a fault that escapes is reported through, while Main runs.
+// The platform a fault that escapes is reported through, while it lives.
 Win32Platform* g_platform = nullptr;
 
-// A fault of the program itself (an exception where none may leave): reported
-// as every failure is, and the run ends with exit code 3 at once; a fault
-// while reporting one ends it unreported.
+// A fault of the program itself (an exception where none may leave): reported,
+// and the run ends with exit code 3 at once; a fault while reporting, unreported.
 [[noreturn]] void OnTerminate() noexcept {
     static std::atomic_flag reporting = ATOMIC_FLAG_INIT;
     UINT exitCode = kInternalErrorExitCode;
@@ -63,10 +60,9 @@ DWORD WINAPI ReportFault(void*) {
     OnTerminate();
 }
 
-// A fault the system raises (an access violation, a stack overflow) ends the
-// run with exit code 3, not its own code, a negative ERRORLEVEL that "if
-// errorlevel 1" lets pass. Reported from a thread of its own: an overflowed
-// stack has no room left.
+// A fault the system raises ends the run with exit code 3, not its own code, a
+// negative ERRORLEVEL that "if errorlevel 1" lets pass; reported from a thread
+// of its own, as an overflowed stack has no room left.
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
     if (const HANDLE reporter = CreateThread(nullptr, 0, &ReportFault, nullptr, 0, nullptr)) {
         WaitForSingleObject(reporter, INFINITE);
@@ -90,7 +86,6 @@ int Main(HINSTANCE instance) {
     TakeOverFaults();
     ConsumeHiddenStart(instance);
     Win32Platform platform;
-    // Faults are reported through platform while it lives, and no longer.
     g_platform = &platform;
     struct Forget {
         ~Forget() { g_platform = nullptr; }
@@ -113,9 +108,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 }
 
 #if defined(__GLIBCXX__)
-// libstdc++'s default terminate handler links in a name demangler (some 45 KB,
-// a sixth of vek.exe) to name the exception on standard error, which a GUI
-// program has not; this one serves what runs before Main sets its own.
+// libstdc++'s default terminate handler links in a demangler (45 KB, a sixth of
+// vek.exe) to name the exception on standard error; this one serves until Main's.
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
     vek::win32::OnTerminate();

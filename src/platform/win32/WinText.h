@@ -1,7 +1,6 @@
 #pragma once
-// UTF-16 text between the core (char16_t) and the Win32 API (wchar_t, also
-// 16-bit on Windows), window handles between HWND and the core's 32-bit form,
-// functions looked up at run time, and a failing call's facts for the core.
+// Text (char16_t, wchar_t, code pages) and window handles between the core and
+// the Win32 API, functions looked up at run time, and a failing call's facts.
 
 #include <windows.h>
 
@@ -22,6 +21,10 @@ inline std::u16string U16(std::wstring_view text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
+inline UINT WindowsCodePage(CodePage cp) {
+    return cp == CodePage::Ansi ? GetACP() : cp.number;
+}
+
 // Window handles are 32-bit significant and sign-extended on 64-bit Windows.
 inline Hwnd FromHwnd(HWND hwnd) {
     return static_cast<Hwnd>(reinterpret_cast<INT_PTR>(hwnd));
@@ -40,8 +43,7 @@ Function SystemFunction(HMODULE library, const char* name) {
                : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-// Throws what failed, on path where there is one, for the reason the system
-// gives now; the core words it.
+// Throws what failed, on path if any, for the system's reason; the core words it.
 [[noreturn]] inline void ThrowLastError(Operation operation, std::u16string_view path = {}) {
     throw RuntimeFailure(SystemFailure{operation, GetLastError(), std::u16string(path)});
 }
