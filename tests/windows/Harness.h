@@ -189,10 +189,8 @@ inline RunResult RunExe(const fs::path& exe, const fs::path& cwd, const std::wst
                 PostMessageW(w, WM_COMMAND, IDOK, 0);
             }
         }
-        if (act && act(shown, shown ? run.ended - std::get<0>(run.samples[0]) : 0)) {
-            TerminateProcess(pi.hProcess, 0);
-            break;
-        }
+        if (act && act(shown, shown ? run.ended - std::get<0>(run.samples[0]) : 0))
+            TerminateProcess(pi.hProcess, 0);  // the wait sees it end
     }
     EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &run.exitCode) && run.exitCode != STILL_ACTIVE)
         << exe << " " << args << " overstayed 30 s";
