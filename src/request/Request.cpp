@@ -24,13 +24,12 @@ std::string EncodeRequest(const Platform& platform, std::u16string& request) {
     const std::u16string built = CharsetLine(CodePage::ShiftJis);
     const bool closed = request.ends_with(built);
     if (closed) request.resize(request.size() - built.size());
-    auto [cp, bytes] =
-        ShiftJisOrUtf8(std::bind_front(&Codec::Encode, std::cref(platform)), request);
+    Encoded sent = ShiftJisOrUtf8(std::bind_front(&Codec::Encode, std::cref(platform)), request);
     if (closed) {
-        request += CharsetLine(cp);
-        bytes += platform.Encode(cp, CharsetLine(cp));
+        request += CharsetLine(sent.cp);
+        sent.bytes += platform.Encode(sent.cp, CharsetLine(sent.cp));
     }
-    return bytes;
+    return std::move(sent.bytes);
 }
 
 std::u16string CommandArgument(std::u16string_view commandText) {

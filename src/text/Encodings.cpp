@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "text/Text.h"
 
@@ -12,6 +13,14 @@ namespace {
 
 // Characters encoded at a time by ShiftJisOrUtf8.
 constexpr std::size_t kEncodeChunk = 64 * 1024;
+
+// Whether one of the four units in word is a surrogate: its lane, masked and
+// XORed, is 0, and only a 0 lane borrows into its top bit.
+bool HasSurrogate(std::uint64_t word) {
+    constexpr std::uint64_t kEach = 0x0001000100010001u;
+    const std::uint64_t lanes = (word & 0xF800 * kEach) ^ 0xD800 * kEach;
+    return ((lanes - kEach) & ~lanes & 0x8000 * kEach) != 0;
+}
 
 // Appends the UTF-16 code units of bytes, two bytes each in the given byte
 // order; an odd last byte is left for the caller.
@@ -36,6 +45,7 @@ void AppendUnits(std::string_view bytes, bool bigEndian, std::u16string& out) {
 
 Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text) {
     Encoded sent{CodePage::ShiftJis, {}};
+    sent.bytes.reserve(text.size());  // at least a byte a unit: grown once at most
     for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
         // A surrogate pair cut by the chunk is lost either way: Shift_JIS
         // holds no character beyond the first plane.
@@ -43,9 +53,11 @@ Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text) {
         const std::string bytes = encode(CodePage::ShiftJis, chunk);
         // No Shift_JIS byte pair ends in '?': the bytes hold the chunk exactly
         // where they have no '?' it does not. Counted, not decoded back: a
-        // request can be the size of a file.
-        if (std::count(bytes.begin(), bytes.end(), '?') !=
-            std::count(chunk.begin(), chunk.end(), u'?')) {
+        // request can be the size of a file; and only where find (memchr)
+        // meets a '?' at all, as count goes byte by byte.
+        if (bytes.find('?') != std::string::npos &&
+            std::count(bytes.begin(), bytes.end(), '?') !=
+                std::count(chunk.begin(), chunk.end(), u'?')) {
             return {CodePage::Utf8, encode(CodePage::Utf8, text)};
         }
         sent.bytes += bytes;
@@ -127,27 +139,34 @@ std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy) {
     return std::nullopt;
 }
 
-void AppendUtf16(std::u16string_view units, std::u16string& out) {
-    const std::size_t from = out.size();
-    out.append(units);
-    for (std::size_t i = from; i < out.size(); ++i) {
-        if (IsHighSurrogate(out[i]) && i + 1 < out.size() && IsLowSurrogate(out[i + 1])) {
-            ++i;
-        } else if (IsHighSurrogate(out[i]) || IsLowSurrogate(out[i])) {
-            out[i] = u'\uFFFD';
-        }
-    }
-}
-
-void Utf16Reader::Append(std::string_view bytes, std::u16string& units) {
+void Utf16Reader::Append(std::string_view bytes, std::u16string& text) {
+    const std::size_t from = text.size();
+    if (high_) text += *std::exchange(high_, std::nullopt);
     if (odd_ && !bytes.empty()) {
         const char pair[] = {*odd_, bytes.front()};
-        AppendUnits({pair, 2}, bigEndian_, units);
+        AppendUnits({pair, 2}, bigEndian_, text);
         bytes.remove_prefix(1);
         odd_.reset();
     }
-    AppendUnits(bytes, bigEndian_, units);
+    AppendUnits(bytes, bigEndian_, text);
     if (bytes.size() % 2 != 0) odd_ = bytes.back();
+    if (text.size() > from && IsHighSurrogate(text.back())) {
+        high_ = text.back();
+        text.pop_back();
+    }
+    for (std::size_t i = from; i < text.size(); ++i) {
+        // Most text has none: four units at a time are skipped that hold none.
+        for (std::uint64_t word;
+             text.size() - i >= 4 && (std::memcpy(&word, &text[i], 8), !HasSurrogate(word));) {
+            i += 4;
+        }
+        if (i == text.size()) break;
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            ++i;
+        } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
+            text[i] = u'\uFFFD';
+        }
+    }
 }
 
 }  // namespace vek

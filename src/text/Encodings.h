@@ -88,28 +88,28 @@ private:
 // Legacy; none for UTF-16, which Utf16Reader reads.
 std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy);
 
-// Appends UTF-16 code units as text; a surrogate without its partner, which
+// Reads UTF-16 text whose bytes come in pieces, two bytes a unit in the byte
+// order encoding (Utf16Le or Utf16Be) names: a unit or a surrogate pair that
+// two pieces split is read whole, and a surrogate without its partner, which
 // stands for no character, becomes U+FFFD.
-void AppendUtf16(std::u16string_view units, std::u16string& out);
-
-// Reads the UTF-16 code units of bytes that come in pieces, two bytes a unit
-// in the byte order encoding (Utf16Le or Utf16Be) names, as they are
-// (surrogates unchecked): a unit whose bytes two pieces split is read whole.
 class Utf16Reader {
 public:
     explicit Utf16Reader(FileEncoding encoding) : bigEndian_(encoding == FileEncoding::Utf16Be) {}
 
-    // Appends the units the bytes complete; an odd last byte waits for its
-    // partner in the next piece.
-    void Append(std::string_view bytes, std::u16string& units);
+    // Appends the text the bytes complete; an odd last byte, or a high
+    // surrogate last, waits for its partner in the next piece.
+    void Append(std::string_view bytes, std::u16string& text);
 
-    // What the end of the bytes adds: U+FFFD for a last byte without its
-    // partner, which is no character; else nothing.
-    std::u16string_view Finish() const { return odd_ ? u"\uFFFD" : u""; }
+    // What the end of the bytes adds: U+FFFD for a last byte and for a high
+    // surrogate without its partner.
+    std::u16string_view Finish() const {
+        return std::u16string_view(u"\uFFFD\uFFFD").substr(0, odd_.has_value() + high_.has_value());
+    }
 
 private:
     bool bigEndian_;
     std::optional<char> odd_;
+    std::optional<char16_t> high_;
 };
 
 }  // namespace vek
