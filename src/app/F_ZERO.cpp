@@ -1,6 +1,7 @@
 #include "app/F_ZERO.h"
 
 #include "app/CommandLine.h"
+#include "app/Report.h"
 #include "app/UsageText.h"
 #include "balloon/Player.h"
 #include "delivery/FileDrop.h"
@@ -26,11 +27,6 @@ constexpr std::u16string_view kNobody =
     u"whether the user is logged on or not)";
 constexpr std::u16string_view kNobodyNow =
     u"nobody can answer a window now (the session is locked or disconnected)";
-
-// What standard error is told of a request that goes nowhere, before the
-// quoted request.
-constexpr std::u16string_view kNotSentLine =
-    u"VEK: the request was not sent: no host window is known: ";
 
 }  // namespace
 
@@ -108,7 +104,8 @@ Outcome F_ZERO::SendSstp(std::u16string request) {
         std::u16string().swap(request);
         std::string().swap(bytes);
         if (platform_.ErrorOutput() != ErrorStream::None) {
-            platform_.WriteError(std::u16string(kNotSentLine) + quoted + u"\r\n");
+            platform_.WriteError(
+                StandardErrorLine(u"the request was not sent: no host window is known: " + quoted));
         }
         BlnText = std::u16string(kNotReadyText) + quoted;
         return outcome;

@@ -40,30 +40,30 @@ void Route(Desktop& desktop, std::u16string_view line) {
     }
 }
 
-void RouteReport(Desktop& desktop, std::u16string_view report) {
-    Route(desktop, std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd));
-}
-
 }  // namespace
+
+std::u16string StandardErrorLine(std::u16string_view report) {
+    return std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd);
+}
 
 int ReportFailure(Platform& platform, const std::exception_ptr& failure, bool handedOver) {
     // After the hand-over, a failure that is not the hand-over's own verdict
     // says nothing of whether the request arrived.
     int exitCode = handedOver ? 2 : 1;
     try {
+        std::u16string report = u"Unexpected failure";
         try {
             std::rethrow_exception(failure);
         } catch (const RuntimeFailure& runtime) {
             exitCode = runtime.ExitCode();
-            RouteReport(platform, runtime.Report(platform));
+            report = runtime.Report(platform);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& other) {
-            RouteReport(platform,
-                        u"Unexpected failure: " + platform.Decode(CodePage::Utf8, other.what()));
+            report += u": " + platform.Decode(CodePage::Utf8, other.what());
         } catch (...) {
-            RouteReport(platform, u"Unexpected failure");
         }
+        Route(platform, StandardErrorLine(report));
     } catch (const std::bad_alloc&) {
         // Out of memory, maybe only now while the report was being built: a
         // line that needs none.

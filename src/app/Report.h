@@ -2,10 +2,15 @@
 // The end of a run that failed: its report where the caller can see it.
 
 #include <exception>
+#include <string>
+#include <string_view>
 
 #include "platform/Platform.h"
 
 namespace vek {
+
+// Standard error's line for a report: "VEK: ", the report and a line end.
+std::u16string StandardErrorLine(std::u16string_view report);
 
 // The exit code of a fault of the program itself.
 inline constexpr int kInternalErrorExitCode = 3;
