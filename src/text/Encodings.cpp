@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/Codec.h"
 #include "text/Text.h"
 
 namespace vek {
@@ -43,14 +44,14 @@ void AppendUnits(std::string_view bytes, bool bigEndian, std::u16string& out) {
 
 }  // namespace
 
-Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text) {
+Encoded ShiftJisOrUtf8(const Codec& codec, std::u16string_view text) {
     Encoded sent{CodePage::ShiftJis, {}};
     sent.bytes.reserve(text.size());  // at least a byte a unit: grown once at most
     for (std::size_t at = 0; at < text.size(); at += kEncodeChunk) {
         // A surrogate pair cut by the chunk is lost either way: Shift_JIS
         // holds no character beyond the first plane.
         const std::u16string_view chunk = text.substr(at, kEncodeChunk);
-        const std::string bytes = encode(CodePage::ShiftJis, chunk);
+        const std::string bytes = codec.Encode(CodePage::ShiftJis, chunk);
         // No Shift_JIS byte pair ends in '?': the bytes hold the chunk exactly
         // where they have no '?' it does not. Counted, not decoded back: a
         // request can be the size of a file; and only where find (memchr)
@@ -58,7 +59,7 @@ Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text) {
         if (bytes.find('?') != std::string::npos &&
             std::count(bytes.begin(), bytes.end(), '?') !=
                 std::count(chunk.begin(), chunk.end(), u'?')) {
-            return {CodePage::Utf8, encode(CodePage::Utf8, text)};
+            return {CodePage::Utf8, codec.Encode(CodePage::Utf8, text)};
         }
         sent.bytes += bytes;
     }

@@ -1,25 +1,20 @@
 #pragma once
 // The encodings of the program's text as bytes: the code pages, the one a
-// request goes out in, telling a file's encoding from its byte-order mark or
-// its bytes, and reading UTF-16. Converting to and from a code page is the
-// platform's; what needs that here is handed the platform's conversion.
+// request goes out in, a file's, and reading UTF-16. Converting to and from a
+// code page is the platform's (platform/Codec.h).
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace vek {
 
-// A Windows code page by its number, whichever it is: the console's, for one,
-// is 437 on US English Windows. The core names three: the system's ANSI code
-// page (number 0), in which vek.ini, the host's shared memory and a dropped
-// name's 8-bit list are written; Shift_JIS, in which a request goes out
-// wherever it holds the request exactly, and a file that has no mark and is
-// not UTF-8 is read; and UTF-8, for any other request and for the text of a
-// file or vek.ini whose mark or bytes say UTF-8.
+// A Windows code page by its number. The core names three: the system's ANSI
+// code page (0), which vek.ini, the host's shared memory and a dropped name's
+// 8-bit list are in; Shift_JIS, for requests and files without a mark that
+// are not UTF-8; and UTF-8.
 struct CodePage {
     std::uint32_t number;
     static const CodePage Ansi, ShiftJis, Utf8;
@@ -29,29 +24,23 @@ inline constexpr CodePage CodePage::Ansi{0};
 inline constexpr CodePage CodePage::ShiftJis{932};
 inline constexpr CodePage CodePage::Utf8{65001};
 
-// The platform's conversion of text into code page cp: a character the code
-// page lacks, or holds only as a look-alike, becomes '?'.
-using Encoder = std::function<std::string(CodePage cp, std::u16string_view text)>;
+class Codec;
 
-// Bytes, and the code page they are in.
 struct Encoded {
     CodePage cp;
     std::string bytes;
 };
 
-// The bytes of text in Shift_JIS, where Shift_JIS holds every character of it
+// The bytes of text in Shift_JIS where Shift_JIS holds every character of it
 // exactly, else in UTF-8, which holds any. A text that Shift_JIS cannot hold
-// is found out in the first piece that holds such a character, not after
-// encoding all of it.
-Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text);
+// is found out in the first piece that holds such a character.
+Encoded ShiftJisOrUtf8(const Codec& codec, std::u16string_view text);
 
-// Legacy: no mark and not UTF-8, so in the code page of its kind of file
-// (Shift_JIS for FILE, the ANSI code page for vek.ini).
+// Legacy: no mark and not UTF-8, so in the code page of its kind of file.
 enum class FileEncoding { Legacy, Utf8, Utf16Le, Utf16Be };
 
-// The byte-order mark bytes start with: the encoding it names and the bytes it
-// takes. A UTF-8 mark (EF BB BF) names UTF-8, FF FE UTF-16 little-endian and
-// FE FF UTF-16 big-endian; size is 0 where the bytes start with none.
+// The byte-order mark bytes start with (EF BB BF, FF FE, FE FF), and its size;
+// 0 for none.
 struct ByteOrderMark {
     FileEncoding encoding = FileEncoding::Legacy;
     std::size_t size = 0;
