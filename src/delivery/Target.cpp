@@ -27,6 +27,25 @@ std::u16string_view FirstField(std::u16string_view text) {
     return text.substr(0, text.find_last_not_of(u" \t") + 1);
 }
 
+Hwnd HwndEntry(const Platform& platform, const HostSnapshot& snapshot) {
+    // The header is skipped as bytes: one that is a lead byte would swallow
+    // the first key's first character.
+    const std::u16string text = platform.Decode(
+        CodePage::Ansi,
+        std::string_view(reinterpret_cast<const char*>(snapshot.data()), snapshot.size())
+            .substr(kHostHeaderSize));
+    const std::int64_t key = InStr(1, text, kHwndKeyEnd);
+    if (key == 0) return 0;
+    const std::int64_t value = key + static_cast<std::int64_t>(kHwndKeyEnd.size());
+    const std::int64_t end = InStr(value, text, u"\r");
+    if (end == 0) return 0;
+    try {
+        return ValPrefix(Mid(text, value, end - value));
+    } catch (const RuntimeFailure&) {
+        return 0;  // beyond 32 bits: the only failure ValPrefix has
+    }
+}
+
 }  // namespace
 
 Hwnd ReadTargetFile(Platform& platform) {
@@ -66,46 +85,15 @@ void WriteTargetFile(Platform& platform, std::u16string_view argument) {
     platform.ReplaceFileContent(kTargetFile, *bytes + "\r\n");
 }
 
-namespace {
-
-Hwnd HwndEntry(const Platform& platform, const HostSnapshot& snapshot) {
-    // The header is skipped as bytes: one that is a lead byte would swallow
-    // the first key's first character.
-    const std::u16string text = platform.Decode(
-        CodePage::Ansi,
-        std::string_view(reinterpret_cast<const char*>(snapshot.data()), snapshot.size())
-            .substr(kHostHeaderSize));
-    const std::int64_t key = InStr(1, text, kHwndKeyEnd);
-    if (key == 0) return 0;
-    const std::int64_t value = key + static_cast<std::int64_t>(kHwndKeyEnd.size());
-    const std::int64_t end = InStr(value, text, u"\r");
-    if (end == 0) return 0;
-    try {
-        return ValPrefix(Mid(text, value, end - value));
-    } catch (const RuntimeFailure&) {
-        return 0;  // beyond 32 bits: the only failure ValPrefix has
-    }
-}
-
-}  // namespace
-
 HostLookup FindHostHwnd(Platform& platform) {
     HostLookup found;
     for (std::string_view name : {"enbryo", "Sakura"}) {
         HostSnapshot snapshot{};
-        switch (platform.ReadHostMemory(name, snapshot)) {
-            case HostMemory::None:
-                break;
-            case HostMemory::Refused:  // the name is ASCII
-                if (found.refused.empty()) found.refused.assign(name.begin(), name.end());
-                break;
-            case HostMemory::Read:
-                if (const Hwnd window = HwndEntry(platform, snapshot);
-                    IsLiveTarget(platform, window)) {
-                    found.window = window;
-                    return found;
-                }
-                break;
+        const HostMemory memory = platform.ReadHostMemory(name, snapshot);
+        const Hwnd window = memory == HostMemory::Read ? HwndEntry(platform, snapshot) : 0;
+        if (IsLiveTarget(platform, window)) return {window, found.refused};
+        if (memory == HostMemory::Refused && found.refused.empty()) {
+            found.refused.assign(name.begin(), name.end());  // ASCII
         }
     }
     return found;
