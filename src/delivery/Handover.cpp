@@ -8,9 +8,8 @@ namespace {
 
 constexpr std::u16string_view kAgain = u": sending it again may deliver it twice";
 
-// Nothing in the system's documentation says that a message still on its
-// way is dropped when its sender gives up on it, or ends: the host may take
-// it whenever it responds again.
+// Nothing documents that a message on its way is dropped when its sender
+// gives up or ends.
 constexpr std::u16string_view kMayStillReach =
     u" may have reached it, or may still reach it if the host responds";
 
@@ -27,8 +26,6 @@ std::u16string HostWindow(Hwnd target) {
         .MayHaveArrived();
 }
 
-// What the host window did with what (the request, the drop), which went out
-// at least as far as the system's hand-over; returns when it was taken.
 void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
              std::u16string_view what) {
     const std::u16string host = HostWindow(target);
