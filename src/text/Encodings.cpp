@@ -85,9 +85,8 @@ bool EncodingDetector::Feed(std::string_view bytes) {
     return (invalid_ || !Validate(bytes)) && headSize_ >= 2;
 }
 
-// Follows the UTF-8 sequences through bytes; false at the first byte that
-// cannot stand where it is: a stray continuation byte, an overlong form, a
-// surrogate or a code point beyond U+10FFFF.
+// False at the first byte that cannot stand where it is: a stray continuation
+// byte, an overlong form, a surrogate or a code point beyond U+10FFFF.
 bool EncodingDetector::Validate(std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
@@ -102,8 +101,6 @@ bool EncodingDetector::Validate(std::string_view bytes) {
             const unsigned char b = *p++;
             if (b < 0x80) continue;
             multiByte_ = true;
-            low_ = 0x80;
-            high_ = 0xBF;
             if (b >= 0xC2 && b <= 0xDF) {
                 need_ = 1;
             } else if (b >= 0xE0 && b <= 0xEF) {
@@ -122,7 +119,7 @@ bool EncodingDetector::Validate(std::string_view bytes) {
         const unsigned char b = *p++;
         if (b < low_ || b > high_) return !(invalid_ = true);
         --need_;
-        low_ = 0x80;
+        low_ = 0x80;  // only the first continuation byte has its own range
         high_ = 0xBF;
     }
     return true;

@@ -47,17 +47,12 @@ struct ByteOrderMark {
 };
 ByteOrderMark FindByteOrderMark(std::string_view bytes);
 
-// Tells a file's encoding from its bytes, fed as they are read. A byte-order
-// mark decides; without one, bytes that are valid UTF-8 throughout and hold at
-// least one multi-byte sequence are UTF-8, and anything else is Legacy.
+// A file's encoding from its bytes as they are read: its mark's, else UTF-8
+// where they are valid UTF-8 throughout with a multi-byte sequence.
 class EncodingDetector {
 public:
-    // Takes the next bytes of the file; true once the encoding is decided and
-    // the rest of the file is not needed.
+    // True once the encoding is decided.
     bool Feed(std::string_view bytes);
-
-    // The encoding, once decided or at the end of the file, and the bytes its
-    // mark takes at the start of the file (0 without one).
     FileEncoding Encoding() const;
     std::size_t MarkSize() const { return mark_.size; }
 
@@ -73,24 +68,18 @@ private:
     unsigned char low_ = 0x80, high_ = 0xBF;  // the range of the next continuation byte
 };
 
-// The code page bytes in encoding are read in: UTF-8 for Utf8, legacy for
-// Legacy; none for UTF-16, which Utf16Reader reads.
+// None for UTF-16, which Utf16Reader reads.
 std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy);
 
-// Reads UTF-16 text whose bytes come in pieces, two bytes a unit in the byte
-// order encoding (Utf16Le or Utf16Be) names: a unit or a surrogate pair that
-// two pieces split is read whole, and a surrogate without its partner, which
-// stands for no character, becomes U+FFFD.
+// Reads UTF-16 whose bytes come in pieces: a unit or a pair that two pieces
+// split is read whole; a surrogate without its partner becomes U+FFFD.
 class Utf16Reader {
 public:
     explicit Utf16Reader(FileEncoding encoding) : bigEndian_(encoding == FileEncoding::Utf16Be) {}
 
-    // Appends the text the bytes complete; an odd last byte, or a high
-    // surrogate last, waits for its partner in the next piece.
     void Append(std::string_view bytes, std::u16string& text);
 
-    // What the end of the bytes adds: U+FFFD for a last byte and for a high
-    // surrogate without its partner.
+    // What the end adds: U+FFFD for a last byte and a high surrogate alone.
     std::u16string_view Finish() const {
         return std::u16string_view(u"\uFFFD\uFFFD").substr(0, odd_.has_value() + high_.has_value());
     }

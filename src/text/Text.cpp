@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
+#include <utility>
 
 #include "text/Failure.h"
 
@@ -109,10 +109,7 @@ std::int32_t Rounded(const Number& number, std::string_view written) {
                            : '0';
     if (first > '5' || (first == '5' && (number.point + 1 < size || value % 2 == 1))) ++value;
     if (number.negative) value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-        ThrowOverflow(written);
-    }
+    if (!std::in_range<std::int32_t>(value)) ThrowOverflow(written);
     return static_cast<std::int32_t>(value);
 }
 
