@@ -77,11 +77,6 @@ FakeFile& FakePlatform::AddFile(std::u16string_view path, std::string bytes) {
     return files_[key] = FakeFile{std::move(bytes)};
 }
 
-std::string* FakePlatform::FileBytes(std::u16string_view path) {
-    const auto it = files_.find(Key(path));
-    return it == files_.end() ? nullptr : &it->second.bytes;
-}
-
 std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     const auto it = files_.find(Key(path));
     if (it == files_.end() || it->second.locked) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -44,7 +45,10 @@ public:
     Delivery delivery;               // what becomes of every request and drop
     bool failAfterHandOver = false;  // running out of memory once it went out
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
-    std::string* FileBytes(std::u16string_view path);
+    std::optional<std::string> FileBytes(std::u16string_view path) const {
+        const auto it = files_.find(Key(path));
+        return it == files_.end() ? std::nullopt : std::optional(it->second.bytes);
+    }
 
     // Records.
     std::vector<std::tuple<Hwnd, std::uint32_t, std::string>> sent;  // target, marker, bytes
