@@ -130,16 +130,14 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
         {u"E#0#1#2#3#4#5#6#7#8",
          u"Event: E\r\nReference0: 0\r\nReference1: 1\r\nReference2: 2\r\nReference3: 3\r\n"
          u"Reference4: 4\r\nReference5: 5\r\nReference6: 6\r\nReference7: 7"},
-        {u"/? x", u"Event: /? x"},
+        {u"/? x", u"Event: /? x"}, {u"TestPoin", u"Event: TestPoin"},
         {u"send#x", u"Event: send\r\nReference0: x"},
         {u"\"SEND#hi\"", u"Event: \"SEND\r\nReference0: hi\""},
-        {u"TestPoin", u"Event: TestPoin"},
         {u"FILE#a.txt/1-1", u"Event: OnFileRead\r\nReference0: a.txt\r\nReference1: 1\r\n"
                             u"Reference2: 1\r\nReference3: two\\n\r\nReference4: 3"},
     };
     const std::pair<const char16_t*, const char16_t*> scripts[] = {
-        {u"SEND", u"Script: "}, {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"},
-    };
+        {u"SEND", u"Script: "}, {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"}};
     // clang-format on
     for (const unsigned codePage : {932, 1252}) {
         for (const auto& [command, lines] : notifications)
@@ -162,9 +160,7 @@ TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
         {u"DROPxa.txt", {.dropped = kDroppedA, .to = kHost}},
         {u"DROP# b.txt", {.dropped = {u"C:\\work\\ b.txt"}, .to = kHost}},
         {u"DROP#missing.txt", {}}, {u"DROP", {}},
-        // A full path follows the current directory's: "C:\work\C:\x.txt" names no file.
-        {u"DROP#C:\\x.txt", {}},
-    };
+        {u"DROP#C:\\x.txt", {}}};  // "C:\work\C:\x.txt" names no file
     // clang-format on
     for (const auto& [command, result] : cases) EXPECT_EQ(RunCommand(WithHost(), command), result);
 }
@@ -216,8 +212,7 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {"99999999999", "1001", nullptr, u"OnX", {.report = overflow, .exitCode = 1}},
         {"99999999999", kUnreadable, nullptr, u"INIT#5", {.ini = "5\r\n"}},
         {"99999999999", kUnreadable, nullptr, u"/?", {.balloon = kUsage}},
-        {"99999999999", kUnreadable, nullptr, u"TestPoint", {.testWindow = true}},
-    };
+        {"99999999999", kUnreadable, nullptr, u"TestPoint", {.testWindow = true}}};
     // clang-format on
     for (const Target& c : cases) {
         FakePlatform fake;
@@ -265,15 +260,13 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
         {quota, u"System error: " + request + u" was not taken by window 77: Not enough quota is "
                 u"available to process this command (error 1816)", 1},
         {{Handed::LostTrack, 6}, lost + request + u" may have reached it" + twice, 2},
-        {{}, outOfMemory, 2, true},
-    };
+        {{}, outOfMemory, 2, true}};
     // The same words name the drop; a drop may still be taken when its host responds again.
     const Reported drops[] = {
         {{Handed::GoneBefore}, host + u"closed before it took " + drop, 1},
         {{Handed::HungWhileHandling}, host + u"is not responding: " + drop + mayStill, 2},
         {{Handed::Failed}, u"System error: " + drop + u" was not taken by window 77", 1},
-        {{}, outOfMemory, 2, true},
-    };
+        {{}, outOfMemory, 2, true}};
     // clang-format on
     for (const auto& [command, table] :
          {std::pair(u"OnX", std::span<const Reported>(requests)), {u"DROP#a.txt", drops}}) {
@@ -307,8 +300,7 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
         {.stream = Console, .onlooker = Nobody, .onStandardError = true},
         {.stream = Captured, .onlooker = Nobody, .writeFails = true, .inTheEventLog = true},
         {.stream = None, .onlooker = NobodyNow, .inTheEventLog = true},
-        {.stream = Console, .onlooker = NobodyNow, .onStandardError = true},
-    };
+        {.stream = Console, .onlooker = NobodyNow, .onStandardError = true}};
     // clang-format on
     for (const Routing& c : cases) {
         FakePlatform fake;
@@ -344,13 +336,13 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
 // Where nobody can click, nothing waits to be closed: the run fails, quoting the request (up to its
 // 1000th unit, never inside a character or a tag); a balloon closes by itself and still plays.
 TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
-    const std::u16string unseen = u" cannot be shown: ";
-    const std::u16string nobody = unseen +
-                                  u"this program runs where no window can be seen (as a service, "
-                                  u"or as a task that runs whether the user is logged on or not)",
-                         nobodyNow = unseen +
-                                     u"nobody can answer a window now (the session is locked or "
-                                     u"disconnected)";
+    const std::u16string nobody =
+        u" cannot be shown: this program runs where no window can be seen "
+        u"(as a service, or as a task that runs whether the user is "
+        u"logged on or not)";
+    const std::u16string nobodyNow =
+        u" cannot be shown: nobody can answer a window now (the "
+        u"session is locked or disconnected)";
     // 36 units of the request go before the script: the 1000th is the first of a pair or a tag.
     const std::u16string script = std::u16string(963, u'x') + u"😀";
     const std::u16string quoted =
@@ -385,13 +377,11 @@ TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
          {.balloon = kNotReady + tagQuoted,
           .standardError = u"VEK: the request was not sent: no host window is known: " +
                            tagQuoted + u"\r\n", .exitCode = 1}},
-        {Nobody, "77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}},
-    };
+        {Nobody, "77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}}};
     // clang-format on
     for (const Shown& c : cases) {
         FakePlatform fake = WithHost();
         fake.onlooker = c.onlooker;
-        // A program captures standard error where a row expects something on it.
         if (!c.result.standardError.empty()) fake.errorStream = ErrorStream::Captured;
         fake.AddFile(u"vek.ini", c.ini);
         EXPECT_EQ(RunCommand(fake, c.command), c.result) << Utf8(c.command);
@@ -405,8 +395,7 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
         {"\"4,2\",3", 4}, {" \t\"42", 42}, {"\xEF\xBB\xBF" "4321\r\n", 4321},  // a UTF-8 mark
         // UTF-16 by its mark; U+8035 ends the number in either byte order.
         {std::string("\xFF\xFE" "4\0" "\x35\x80", 6), 4},
-        {std::string("\xFE\xFF\0" "4\x80\x35", 6), 4},
-    };
+        {std::string("\xFE\xFF\0" "4\x80\x35", 6), 4}};
     // clang-format on
     FakePlatform fake;
     fake.readBlockLimit = 3;
@@ -454,8 +443,7 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot(Entry("hwnd", "7"), 4, std::string_view("\0\0\0\x83", 4)), 7},
         // Only the snapshot, the first 1024 bytes, is seen: up to the entry's CR, then to its value.
         {Snapshot(Entry("x.hwnd", "4321"), 1024 - 12), 4321},
-        {Snapshot(Entry("x.hwnd", "4321"), 1024 - 11), 0},
-    };
+        {Snapshot(Entry("x.hwnd", "4321"), 1024 - 11), 0}};
     // clang-format on
     FakePlatform fake;
     fake.windows = {1, 5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, -2147483648};
