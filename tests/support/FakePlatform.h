@@ -1,7 +1,6 @@
 #pragma once
-// The test double of the platform: files live in memory, messages and drops are recorded, and
-// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes; where Windows
-// converts otherwise and the core depends on it, the double does as Windows does.
+// The test double: files in memory, messages and drops recorded, code pages through glibc's iconv,
+// and where Windows converts otherwise and the core depends on it, as Windows does.
 
 #include <iconv.h>
 
@@ -30,8 +29,7 @@ public:
     // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
-    // Set-up. Paths are made absolute against the current directory, ".\" dropped and doubled
-    // separators made one, as Windows does; no file has a path with a colon past its drive.
+    // Set-up. Paths are made absolute, as Windows makes them.
     std::u16string commandLine = u"vek.exe";
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name

@@ -10,7 +10,7 @@
 
 namespace vek {
 
-// UTF-16 text as UTF-8, for failure messages.
+// For failure messages.
 inline std::string Utf8(std::u16string_view text) {
     return FakePlatform().Encode(CodePage::Utf8, text);
 }

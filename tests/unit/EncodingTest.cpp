@@ -52,8 +52,7 @@ TEST(EncodingTest, AFileIsWhatItsMarkSaysElseUtf8WhereValidThroughoutWithAMultiB
     }
 }
 
-// A drop block as the host reads it: DROPFILES (where the list starts, the point of the drop, fNC,
-// fWide), then the list of one path in the ANSI code page, or in UTF-16 where fWide is 1.
+// A drop block as the host reads it: DROPFILES, then the list of one path.
 std::vector<std::uint8_t> DropBlock(std::uint32_t fWide, std::string_view list) {
     const std::uint32_t pFiles = 20, x = 0, y = 0, fNC = 0;  // the list follows; no point
     std::vector<std::uint8_t> block;
@@ -81,7 +80,6 @@ TEST(EncodingTest, TheAnsiCodePageTakesADroppedNameOrATargetOnlyWhereItHoldsItEx
     for (const Drop& drop : drops) {
         SCOPED_TRACE(Utf8(drop.path));
         FakePlatform fake(drop.codePage);
-        // The path and the list each end in a zero character.
         const std::string list =
             drop.wide ? Utf16(drop.path + u'\0' + u'\0', false)
                       : fake.Encode(CodePage{drop.codePage}, drop.path) + '\0' + '\0';
