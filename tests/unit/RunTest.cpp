@@ -236,14 +236,10 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     const std::u16string host = u"System error: the host window 77 ",
                          twice = u": sending it again may deliver it twice";
     const std::u16string request = u"the request (94 bytes)", drop = u"the file drop";
-    const std::u16string higher = u"runs with higher rights than vek.exe (as administrator?): ";
     const std::u16string mayStill =
         u" may have reached it, or may still reach it if the host responds" + twice;
-    const std::u16string lost =
-        u"System error: waiting for the host window 77 failed: The handle is invalid (error 6): ";
     const std::u16string outOfMemory =
         u"Out of memory once the request had gone to the host: it may have reached it" + twice;
-    const Delivery quota = {Handed::Failed, 1816};
     struct Reported {
         Delivery delivery;
         std::u16string report;
@@ -252,14 +248,19 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     };
     // clang-format off
     const Reported requests[] = {
-        {{Handed::HigherRights}, host + higher + request + u" was not taken", 1},
+        {{Handed::HigherRights},
+         host + u"runs with higher rights than vek.exe (as administrator?): " + request +
+             u" was not taken", 1},
         {{Handed::GoneBefore}, host + u"closed before it took " + request, 1},
         {{Handed::ClosedWhileHandling}, host + u"closed while it handled " + request + twice, 2},
         {{Handed::HungBefore}, host + u"is not responding: " + request + u" was not sent", 1},
         {{Handed::HungWhileHandling}, host + u"is not responding: " + request + mayStill, 2},
-        {quota, u"System error: " + request + u" was not taken by window 77: Not enough quota is "
-                u"available to process this command (error 1816)", 1},
-        {{Handed::LostTrack, 6}, lost + request + u" may have reached it" + twice, 2},
+        {{Handed::Failed, 1816}, u"System error: " + request + u" was not taken by window 77: Not "
+                                 u"enough quota is available to process this command (error 1816)",
+         1},
+        {{Handed::LostTrack, 6}, u"System error: waiting for the host window 77 failed: The handle "
+                                 u"is invalid (error 6): " + request + u" may have reached it" +
+                                 twice, 2},
         {{}, outOfMemory, 2, true}};
     // The same words name the drop; a drop may still be taken when its host responds again.
     const Reported drops[] = {
@@ -408,9 +409,8 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
 TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform fake = WithHost();
     fake.AddFile(u"vek.ini", "77").locked = true;
-    EXPECT_EQ(RunCommand(fake, u"OnX").report,
-              u"File error: Could not open 'vek.ini': The process cannot access the file because "
-              u"it is being used by another process (error 32)");
+    EXPECT_TRUE(
+        RunCommand(fake, u"OnX").report.starts_with(u"File error: Could not open 'vek.ini'"));
     fake.failWrites = true;
     EXPECT_EQ(
         RunCommand(fake, u"INIT#9").report,
@@ -433,7 +433,6 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot(Entry("name", "host") + Entry("abc.hwnd", "1234")), 1234},
         {Snapshot(Entry("a.hwnd", "11") + Entry("b.hwnd", "22")), 11},
         {Snapshot(Entry("hwnd", "77")), 77}, {Snapshot(Entry("x.hwnd", "42abc")), 42},
-        {Snapshot(Entry("x.hwnd", "-2147483648")), -2147483648},
         {Snapshot(Entry("x.hwnd", "9\rtrailing")), 9}, {Snapshot(Entry("x.HWND", "5")), 0},
         {Snapshot(Entry("x.hwnd", "99999999999")), 0}, {Snapshot("x.hwnd" + kKeyEnd + "1234\n"), 0},
         {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0},
@@ -446,7 +445,7 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot(Entry("x.hwnd", "4321"), 1024 - 11), 0}};
     // clang-format on
     FakePlatform fake;
-    fake.windows = {1, 5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, -2147483648};
+    fake.windows = {1, 5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321};
     for (const auto& [snapshot, target] : cases) {
         fake.hostMemory["Sakura"] = snapshot;
         EXPECT_EQ(FindHostHwnd(fake).window, target) << target;
