@@ -126,8 +126,7 @@ const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
 }
 
 std::string FakePlatform::Encode(CodePage cp, std::u16string_view text) const {
-    // iconv maps some characters to another's bytes (U+301C to U+FF5E's in CP932); Windows, told
-    // not to, treats them as lacking.
+    // iconv maps some characters to another's bytes (U+301C to U+FF5E's); Windows lacks them.
     const bool utf8 = Number(cp) == 65001;
     std::u16string exact;
     if (!utf8) {

@@ -1,6 +1,5 @@
 #pragma once
-// The test double: files in memory, messages and drops recorded, code pages through glibc's iconv,
-// and where Windows converts otherwise and the core depends on it, as Windows does.
+// The test double: files in memory, messages and drops recorded, code pages as Windows has them.
 
 #include <iconv.h>
 

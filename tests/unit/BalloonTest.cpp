@@ -34,8 +34,7 @@ TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
         EXPECT_EQ(Frames(text, frames.size()), frames) << Utf8(text);  // the rest linger
 }
 
-// The text stays 80 ticks (four seconds) after its end, spaces around it aside but not a tab; a
-// closing wait tag takes its three places, a closing high surrogate one, whatever follows it.
+// 80 ticks past the end, spaces around it aside; a closing wait tag takes three places.
 TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     const std::pair<std::u16string_view, std::size_t> cases[] = {
         {u"ab", 82},   {u"ab     ", 82},
@@ -45,8 +44,7 @@ TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
 }
 
-// Twips become the nearest pixel at the window's DPI. The balloon sits in the screen's bottom-left
-// corner and grows up and to the right around its label.
+// Twips become the nearest pixel at the window's DPI.
 TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
     EXPECT_EQ(TwipsToPixels(500, 96), 33);
     EXPECT_EQ(TwipsToPixels(720, 1), 1);    // a half goes up

@@ -24,8 +24,7 @@ std::string Built(Platform& platform, std::u16string_view command) {
     return Utf8(BuildFileRequest(platform, command));
 }
 
-// The name runs from the 6th character to the first "/"; without a "-" after it the start is a
-// whole number, with one each bound is the number it begins with.
+// The name runs to the first "/"; the start alone is a whole number, bounds begin with one.
 TEST(FileTest, TheCommandNamesTheFileAndARangeOfLinesOrFailsSayingWhichPartIsWrong) {
     FakePlatform fake;
     fake.AddFile(u"my-list.txt", "one\r\ntwo\r\nthree\r\n");

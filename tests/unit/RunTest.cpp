@@ -15,8 +15,7 @@ namespace {
 constexpr Hwnd kHost = 77;  // the host window vek.ini names, unless a test says otherwise
 const std::vector<std::u16string> kDroppedA = {u"C:\\work\\a.txt"};
 
-// What a run did; the requests the host received are decoded by their Charset line, vek.ini is
-// there only when the run changed it.
+// What a run did; the requests are decoded by their Charset line; vek.ini only if it changed.
 struct Result {
     std::vector<std::u16string> sent, shown, dropped;
     Hwnd to = 0;
@@ -176,9 +175,8 @@ TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
         EXPECT_EQ(RunCommandLine(WithHost(), line).balloon, kUsage) << Utf8(line);
 }
 
-// vek.ini's window while it is one, else the host's that runs now, enbryo before Sakura; a memory
-// that may not be read matters only to a request with nowhere to go. INIT, /? and TestPoint read
-// no target.
+// vek.ini's window while it is one, else enbryo's, else Sakura's; a memory that may not be read
+// matters only to a request with nowhere to go. INIT, /? and TestPoint read no target.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     const std::u16string refused =
         u"System error: the host that published 'enbryo' runs with higher rights than vek.exe "
@@ -281,8 +279,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     }
 }
 
-// A report reaches somebody and waits for nobody: a program that captures standard error has it;
-// else a box, where the user can click it now, else the event log.
+// A report reaches somebody and waits for nobody.
 TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     struct Routing {
         ErrorStream stream;
@@ -425,8 +422,7 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
 }
 
 TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
-    // ド is 0x83 0x68 in Shift_JIS, and 0x68 is 'h': what Shift_JIS reads as the key "ドwnd", code
-    // page 1252 reads as "ƒhwnd", an hwnd entry (see below).
+    // ド is 0x83 0x68 in Shift_JIS: code page 1252 reads "ドwnd" as "ƒhwnd" (see below).
     const std::string hidden = Entry(ShiftJis(u"ドwnd"), "99") + Entry("x.hwnd", "42");
     // clang-format off
     const std::pair<HostSnapshot, Hwnd> cases[] = {
