@@ -13,10 +13,6 @@ constexpr std::u16string_view kAgain = u": sending it again may deliver it twice
 constexpr std::u16string_view kMayStillReach =
     u" may have reached it, or may still reach it if the host responds";
 
-std::u16string HostWindow(Hwnd target) {
-    return u"the host window " + PlainNumber(target);
-}
-
 [[noreturn]] void Fail(std::u16string report) {
     throw RuntimeFailure(FailureKind::SystemError, std::move(report));
 }
@@ -28,7 +24,7 @@ std::u16string HostWindow(Hwnd target) {
 
 void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
              std::u16string_view what) {
-    const std::u16string host = HostWindow(target);
+    const std::u16string host = u"the host window " + PlainNumber(target);
     switch (delivery.handed) {
         case Handed::Taken:
             return;
