@@ -25,7 +25,6 @@ struct FakeFile {
 
 class FakePlatform : public Platform {
 public:
-    // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
     // Set-up. Paths are made absolute, as Windows makes them.

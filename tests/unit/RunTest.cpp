@@ -187,9 +187,7 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     const Result event = {.sent = {Notification(u"Event: OnX")}};
     static constexpr char kUnreadable[] = "(memory vek.exe may not read)";
     struct Target {
-        const char* ini;     // nullptr: no vek.ini
-        const char* enbryo;  // the hwnd entry of its memory; nullptr: no memory; kUnreadable
-        const char* sakura;
+        const char *ini, *enbryo, *sakura;  // vek.ini, the memories' hwnd entries; nullptr: none
         const char16_t* command;
         Result result;
     };
