@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string readBack;
     Utf16Reader reader(std::endian::native == std::endian::big ? FileEncoding::Utf16Be
                                                                : FileEncoding::Utf16Le);
-    reader.Append({reinterpret_cast<const char*>(sent.data()), 2 * sent.size()}, readBack);
+    reader.Read({reinterpret_cast<const char*>(sent.data()), 2 * sent.size()}, readBack);
     readBack += reader.Finish();
     if ((utf8 && sent != request.substr(0, request.rfind(u"Shift_JIS")) + u"UTF-8") ||
         fake.Decode(utf8 ? CodePage::Utf8 : CodePage::ShiftJis, bytes) != readBack) {

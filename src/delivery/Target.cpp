@@ -64,7 +64,7 @@ Hwnd ReadTargetFile(Platform& platform) {
     if (const std::optional<CodePage> cp = CodePageOf(mark.encoding, CodePage::Ansi)) {
         text = platform.Decode(*cp, body);
     } else {
-        Utf16Reader(mark.encoding).Append(body, text);
+        Utf16Reader(mark.encoding).Read(body, text);
     }
     try {
         return ValPrefix(Trim(FirstField(text)));

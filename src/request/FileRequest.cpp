@@ -205,8 +205,7 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
     Utf16Reader reader(encoding);
     std::u16string units;
     ReadThrough(*file, detector.MarkSize(), [&](std::string_view bytes) {
-        units.clear();
-        reader.Append(bytes, units);
+        reader.Read(bytes, units);
         selector.Feed(units);
         return true;
     });

@@ -20,7 +20,7 @@ constexpr std::size_t kEncodeChunk = 64 * 1024;
 bool HasSurrogate(std::uint64_t word) {
     constexpr std::uint64_t kEach = 0x0001000100010001u;
     const std::uint64_t lanes = (word & 0xF800 * kEach) ^ 0xD800 * kEach;
-    return ((lanes - kEach) & ~lanes & 0x8000 * kEach) != 0;
+    return (lanes - kEach) & ~lanes & 0x8000 * kEach;
 }
 
 // Appends the UTF-16 code units of bytes, two bytes each in the given byte
@@ -137,8 +137,8 @@ std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy) {
     return std::nullopt;
 }
 
-void Utf16Reader::Append(std::string_view bytes, std::u16string& text) {
-    const std::size_t from = text.size();
+void Utf16Reader::Read(std::string_view bytes, std::u16string& text) {
+    text.clear();
     if (high_) text += *std::exchange(high_, std::nullopt);
     if (odd_ && !bytes.empty()) {
         const char pair[] = {*odd_, bytes.front()};
@@ -148,17 +148,17 @@ void Utf16Reader::Append(std::string_view bytes, std::u16string& text) {
     }
     AppendUnits(bytes, bigEndian_, text);
     if (bytes.size() % 2 != 0) odd_ = bytes.back();
-    if (text.size() > from && IsHighSurrogate(text.back())) {
+    if (!text.empty() && IsHighSurrogate(text.back())) {
         high_ = text.back();
         text.pop_back();
     }
-    for (std::size_t i = from; i < text.size(); ++i) {
+    for (std::size_t i = 0;; ++i) {
         // Most text has none: four units at a time are skipped that hold none.
         for (std::uint64_t word;
              text.size() - i >= 4 && (std::memcpy(&word, &text[i], 8), !HasSurrogate(word));) {
             i += 4;
         }
-        if (i == text.size()) break;
+        if (i >= text.size()) break;
         if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             ++i;
         } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {

@@ -77,7 +77,9 @@ class Utf16Reader {
 public:
     explicit Utf16Reader(FileEncoding encoding) : bigEndian_(encoding == FileEncoding::Utf16Be) {}
 
-    void Append(std::string_view bytes, std::u16string& text);
+    // text becomes the text the bytes complete; an odd last byte, and a high
+    // surrogate last, wait for the next piece.
+    void Read(std::string_view bytes, std::u16string& text);
 
     // What the end adds: U+FFFD for a last byte and a high surrogate alone.
     std::u16string_view Finish() const {
