@@ -94,7 +94,8 @@ bool EncodingDetector::Validate(std::string_view bytes) {
         if (need_ == 0) {
             // ASCII needs no state: skip it eight bytes at a time.
             std::uint64_t word;
-            while (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
+            while (end - p >= 8 &&
+                   (std::memcpy(&word, p, sizeof word), (word & 0x8080808080808080u) == 0)) {
                 p += 8;
             }
             if (p == end) break;
@@ -154,8 +155,8 @@ void Utf16Reader::Read(std::string_view bytes, std::u16string& text) {
     }
     for (std::size_t i = 0;; ++i) {
         // Most text has none: four units at a time are skipped that hold none.
-        for (std::uint64_t word;
-             text.size() - i >= 4 && (std::memcpy(&word, &text[i], 8), !HasSurrogate(word));) {
+        for (std::uint64_t word; text.size() - i >= 4 && (std::memcpy(&word, &text[i], sizeof word),
+                                                          !HasSurrogate(word));) {
             i += 4;
         }
         if (i >= text.size()) break;
