@@ -5,6 +5,7 @@
 // 0xFFFF, then the file's bytes.
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "FakePlatform.h"
@@ -73,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes = EncodeRequest(fake, sent);
     const bool utf8 = sent != request;
     std::u16string readBack;
-    AppendUtf16(sent, readBack);
+    Utf16Reader reader(std::endian::native == std::endian::big ? FileEncoding::Utf16Be
+                                                               : FileEncoding::Utf16Le);
+    reader.Read({reinterpret_cast<const char*>(sent.data()), 2 * sent.size()}, readBack);
+    readBack += reader.Finish();
     if ((utf8 && sent != request.substr(0, request.rfind(u"Shift_JIS")) + u"UTF-8") ||
         fake.Decode(utf8 ? CodePage::Utf8 : CodePage::ShiftJis, bytes) != readBack) {
         std::abort();

@@ -1,6 +1,7 @@
 #include "app/F_ZERO.h"
 
 #include "app/CommandLine.h"
+#include "app/Report.h"
 #include "app/UsageText.h"
 #include "balloon/Player.h"
 #include "delivery/FileDrop.h"
@@ -14,11 +15,9 @@
 namespace vek {
 namespace {
 
-// The dwData of every WM_COPYDATA that carries a request.
-constexpr std::uint32_t kSstpMarker = 9801;
+constexpr std::uint32_t kSstpMarker = 9801;  // WM_COPYDATA's dwData
 
-// Played before the request when no target is known; the last two characters
-// are the player's new-line tag.
+// Ends in the player's new-line tag.
 constexpr std::u16string_view kNotReadyText = u"Object Platform is not ready!!\\n";
 
 constexpr std::u16string_view kNobody =
@@ -27,18 +26,12 @@ constexpr std::u16string_view kNobody =
 constexpr std::u16string_view kNobodyNow =
     u"nobody can answer a window now (the session is locked or disconnected)";
 
-// What standard error is told of a request that goes nowhere, before the
-// quoted request.
-constexpr std::u16string_view kNotSentLine =
-    u"VEK: the request was not sent: no host window is known: ";
-
 }  // namespace
 
 Outcome F_ZERO::Form_Load() {
     const std::u16string commandText = Trim(ArgumentText(platform_.CommandLine()));
 
-    // What delivers nothing reads no target: INIT must be able to repair a
-    // vek.ini that no run could read.
+    // What delivers nothing reads no target: INIT repairs a vek.ini no run can read.
     if (commandText.empty() || commandText == u"/?") {
         BlnText = kUsageText;
         return Shown(StartBln(), u"the usage text");
@@ -54,9 +47,8 @@ Outcome F_ZERO::Form_Load() {
     }
 
     TargetHwnd = ReadTargetFile(platform_);
-    // A handle that names no window (a host that has restarted since INIT
-    // wrote it) is no target: a host that runs now is looked up as when
-    // vek.ini names none. -1 is no window, but a target all the same.
+    // A handle that names no window (the host restarted since INIT) is no
+    // target; -1 is no window, but a target all the same.
     if (TargetHwnd != kShowInsteadOfSend && !IsLiveTarget(platform_, TargetHwnd)) {
         const HostLookup host = FindHostHwnd(platform_);
         TargetHwnd = host.window;
@@ -64,34 +56,28 @@ Outcome F_ZERO::Form_Load() {
     }
 
     if (commandText.starts_with(u"DROP")) {
-        DropCommand(CommandArgument(commandText));
+        const std::u16string path =
+            platform_.CurrentDirectory() + u"\\" + CommandArgument(commandText);
+        if (platform_.FileExists(path) && IsWindowTarget(TargetHwnd)) {
+            const std::vector<std::uint8_t> block = BuildDropBlock(platform_, path);
+            handedOver_ = true;
+            RequireDropTaken(platform_, platform_.PostDropFiles(TargetHwnd, block), TargetHwnd);
+        }
         return Outcome::EndRun;
     }
     if (commandText.starts_with(u"FILE")) {
         return SendSstp(BuildFileRequest(platform_, commandText));
     }
-    if (commandText.starts_with(u"SEND")) {
-        return SendSstp(BuildSendRequest(commandText, platform_.OwnHwnd()));
-    }
-    return SendSstp(BuildEventRequest(commandText, platform_.OwnHwnd()));
-}
-
-void F_ZERO::DropCommand(std::u16string_view argument) {
-    const std::u16string path = platform_.CurrentDirectory() + u"\\" + std::u16string(argument);
-    if (platform_.FileExists(path) && IsWindowTarget(TargetHwnd)) {
-        const std::vector<std::uint8_t> block = BuildDropBlock(platform_, path);
-        handedOver_ = true;
-        RequireDropTaken(platform_, platform_.PostDropFiles(TargetHwnd, block), TargetHwnd);
-    }
+    const Hwnd own = platform_.OwnHwnd();
+    return SendSstp(commandText.starts_with(u"SEND") ? BuildSendRequest(commandText, own)
+                                                     : BuildEventRequest(commandText, own));
 }
 
 Outcome F_ZERO::SendSstp(std::u16string request) {
-    // Encoded first: the encoding may rewrite the request's Charset line, and
-    // the box and the balloon show the request as it would go out.
+    // Encoded first: the box and the balloon show the Charset line it goes out with.
     std::string bytes = EncodeRequest(platform_, request);
     if (TargetHwnd == 0) {
-        // A host was there, but kept vek.exe from finding its window: that,
-        // not "not ready", is what went wrong.
+        // A host was there, but kept vek.exe from its window: not "not ready".
         if (!refusedHost_.empty()) {
             throw RuntimeFailure(FailureKind::SystemError,
                                  HigherRights(u"the host that published " + Quoted(refusedHost_)) +
@@ -101,14 +87,14 @@ Outcome F_ZERO::SendSstp(std::u16string request) {
         exitCode_ = 1;
         const Outcome outcome = Shown(
             StartBln(), u"\"Object Platform is not ready!!\" (no host window is known)", request);
-        // The balloon plays the start of a long request, as a report quotes
-        // it: nobody reads a whole file typed out at one character a tick,
-        // and the script that called waits until the balloon is done.
+        // The start of a long request, as a report quotes it: the caller waits
+        // until the balloon, one character a tick, is done.
         std::u16string quoted = QuotedRequest(request);
         std::u16string().swap(request);
         std::string().swap(bytes);
         if (platform_.ErrorOutput() != ErrorStream::None) {
-            platform_.WriteError(std::u16string(kNotSentLine) + quoted + u"\r\n");
+            platform_.WriteError(
+                StandardErrorLine(u"the request was not sent: no host window is known: " + quoted));
         }
         BlnText = std::u16string(kNotReadyText) + quoted;
         return outcome;
@@ -135,9 +121,7 @@ Outcome F_ZERO::StartBln() {
 
 Outcome F_ZERO::Shown(Outcome outcome, std::u16string_view what, std::u16string_view request,
                       Onlooker needed) const {
-    // Nobody would see it, or a window waiting to be closed would keep an
-    // unattended caller waiting: the run fails and says so where its report
-    // is read.
+    // Nobody would see it, or it would keep an unattended caller waiting.
     const Onlooker onlooker = platform_.WhoSeesWindows();
     if (onlooker == Onlooker::User || onlooker == needed) return outcome;
     std::u16string report = std::u16string(what) + u" cannot be shown: " +

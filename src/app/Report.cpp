@@ -7,7 +7,6 @@
 namespace vek {
 namespace {
 
-// Standard error's line for a report: these around it.
 constexpr std::u16string_view kLineStart = u"VEK: ";
 constexpr std::u16string_view kLineEnd = u"\r\n";
 
@@ -21,12 +20,10 @@ constexpr std::u16string_view kOutOfMemoryAfterHandOverLine =
     u"VEK: Out of memory once the request had gone to the host: it may have reached it: sending "
     u"it again may deliver it twice\r\n";
 
-// The report a line carries.
 constexpr std::u16string_view ReportOf(std::u16string_view line) {
     return line.substr(kLineStart.size(), line.size() - kLineStart.size() - kLineEnd.size());
 }
 
-// line is what standard error gets: "VEK: ", the report and a line end.
 void Route(Desktop& desktop, std::u16string_view line) {
     const ErrorStream where = desktop.ErrorOutput();
     // A write that fails (a pipe whose reader has gone, a full disk) counts
@@ -40,33 +37,30 @@ void Route(Desktop& desktop, std::u16string_view line) {
     }
 }
 
-void RouteReport(Desktop& desktop, std::u16string_view report) {
-    Route(desktop, std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd));
-}
-
 }  // namespace
 
+std::u16string StandardErrorLine(std::u16string_view report) {
+    return std::u16string(kLineStart) + std::u16string(report) + std::u16string(kLineEnd);
+}
+
 int ReportFailure(Platform& platform, const std::exception_ptr& failure, bool handedOver) {
-    // After the hand-over, a failure that is not the hand-over's own verdict
-    // says nothing of whether the request arrived.
     int exitCode = handedOver ? 2 : 1;
     try {
+        std::u16string report = u"Unexpected failure";
         try {
             std::rethrow_exception(failure);
         } catch (const RuntimeFailure& runtime) {
             exitCode = runtime.ExitCode();
-            RouteReport(platform, runtime.Report(platform));
+            report = runtime.Report(platform);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& other) {
-            RouteReport(platform,
-                        u"Unexpected failure: " + platform.Decode(CodePage::Utf8, other.what()));
+            report += u": " + platform.Decode(CodePage::Utf8, other.what());
         } catch (...) {
-            RouteReport(platform, u"Unexpected failure");
         }
+        Route(platform, StandardErrorLine(report));
     } catch (const std::bad_alloc&) {
-        // Out of memory, maybe only now while the report was being built: a
-        // line that needs none.
+        // Maybe only while the report was being built: a line that needs no memory.
         Route(platform, handedOver ? kOutOfMemoryAfterHandOverLine : kOutOfMemoryLine);
     }
     return exitCode;

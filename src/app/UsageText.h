@@ -1,7 +1,5 @@
 #pragma once
-// The usage text played in the balloon for an empty command or "/?". "\n" is
-// the player's new-line tag; the ten "\w9" tags at the end keep the finished
-// text on screen for 100 more ticks.
+// For an empty command or "/?"; the ten "\w9" keep it up 100 more ticks.
 
 #include <string_view>
 

@@ -12,12 +12,9 @@ int TwipsToPixels(std::int64_t twips, int dpi) {
 
 PixelRect BalloonRect(PixelSize label, int screenHeight, int dpi) {
     const int margin = TwipsToPixels(kBlnMarginTwips, dpi);
-    PixelRect rect;
-    rect.left = TwipsToPixels(kBlnLeftTwips, dpi);
-    rect.width = label.width + margin;
-    rect.height = label.height + margin;
-    rect.top = BalloonTop(rect.height, screenHeight, dpi);
-    return rect;
+    const int height = label.height + margin;
+    return {TwipsToPixels(kBlnLeftTwips, dpi), BalloonTop(height, screenHeight, dpi),
+            label.width + margin, height};
 }
 
 int BalloonTop(int windowHeight, int screenHeight, int dpi) {

@@ -1,7 +1,7 @@
 #include "balloon/Player.h"
 
 #include <algorithm>
-#include <limits>
+#include <utility>
 
 #include "text/Failure.h"
 #include "text/Text.h"
@@ -9,12 +9,9 @@
 namespace vek {
 namespace {
 
-// UTF-16 units of the character at 1-based position pos (at least 1): 2 for
-// a surrogate pair, otherwise 1 (also for a lone surrogate and past the end).
-std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
-    const std::size_t i = static_cast<std::size_t>(pos - 1);
-    if (i + 1 < text.size() && IsHighSurrogate(text[i]) && IsLowSurrogate(text[i + 1])) return 2;
-    return 1;
+// 2 for a surrogate pair at index i, else 1 (a lone surrogate, past the end).
+std::size_t UnitsAt(std::u16string_view text, std::size_t i) {
+    return i + 1 < text.size() && IsHighSurrogate(text[i]) && IsLowSurrogate(text[i + 1]) ? 2 : 1;
 }
 
 // The units the player takes at once at 0-based index i: a tag whole, a wait
@@ -22,14 +19,13 @@ std::int32_t UnitsAt(std::u16string_view text, std::int64_t pos) {
 // or one character.
 std::size_t PlayedUnits(std::u16string_view text, std::size_t i) {
     const std::u16string_view tag = i < text.size() ? text.substr(i, 2) : std::u16string_view();
-    if (tag == u"\\w" || tag == u"/w") return 2 + static_cast<std::size_t>(UnitsAt(text, i + 3));
+    if (tag == u"\\w" || tag == u"/w") return 2 + UnitsAt(text, i + 2);
     if (tag == u"\\n" || tag == u"/n" || tag == u"\\c" || tag == u"/c") return 2;
-    return static_cast<std::size_t>(UnitsAt(text, i + 1));
+    return UnitsAt(text, i);
 }
 
 std::int32_t Checked(std::int64_t value) {
-    if (value > std::numeric_limits<std::int32_t>::max() ||
-        value < std::numeric_limits<std::int32_t>::min()) {
+    if (!std::in_range<std::int32_t>(value)) {
         throw RuntimeFailure(
             FailureKind::Overflow,
             u"the balloon's position " + PlainNumber(value) + u" is beyond the 32-bit range");

@@ -5,11 +5,8 @@
 namespace vek {
 
 std::vector<std::uint8_t> BuildDropBlock(const Codec& codec, std::u16string_view path) {
-    // The 8-bit list, in the ANSI code page, wherever it holds the path exactly.
     if (const std::optional<std::string> list = codec.EncodeExactly(CodePage::Ansi, path)) {
-        // The block has the size of the path's wide list, or more where the
-        // 8-bit list needs it: UTF-8 as the ANSI code page takes up to three
-        // bytes a character.
+        // The size of the wide list, or more: UTF-8 takes up to three bytes a character.
         std::vector<std::uint8_t> block(
             std::max(kDropHeaderSize + 2 * (path.size() + 2), kDropHeaderSize + list->size() + 2),
             0);
@@ -17,8 +14,6 @@ std::vector<std::uint8_t> BuildDropBlock(const Codec& codec, std::u16string_view
         std::copy(list->begin(), list->end(), block.begin() + kDropHeaderSize);
         return block;
     }
-    // A name the ANSI code page cannot hold goes in a wide list: UTF-16
-    // little-endian, with the path's and the list's terminating zero units.
     std::vector<std::uint8_t> block(kDropHeaderSize, 0);
     block[0] = kDropHeaderSize;
     block[16] = 1;  // fWide

@@ -8,15 +8,10 @@ namespace {
 
 constexpr std::u16string_view kAgain = u": sending it again may deliver it twice";
 
-// Nothing in the system's documentation says that a message still on its
-// way is dropped when its sender gives up on it, or ends: the host may take
-// it whenever it responds again.
+// Nothing documents that a message on its way is dropped when its sender
+// gives up or ends.
 constexpr std::u16string_view kMayStillReach =
     u" may have reached it, or may still reach it if the host responds";
-
-std::u16string HostWindow(Hwnd target) {
-    return u"the host window " + PlainNumber(target);
-}
 
 [[noreturn]] void Fail(std::u16string report) {
     throw RuntimeFailure(FailureKind::SystemError, std::move(report));
@@ -27,11 +22,9 @@ std::u16string HostWindow(Hwnd target) {
         .MayHaveArrived();
 }
 
-// What the host window did with what (the request, the drop), which went out
-// at least as far as the system's hand-over; returns when it was taken.
 void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
              std::u16string_view what) {
-    const std::u16string host = HostWindow(target);
+    const std::u16string host = u"the host window " + PlainNumber(target);
     switch (delivery.handed) {
         case Handed::Taken:
             return;

@@ -1,8 +1,7 @@
 #pragma once
-// What a script is told about a request or a drop handed to the host's window:
-// the report, and whether sending again is safe. Exit code 1 promises that
-// nothing reached the host, nor will later; 2 says that it may have, or may
-// still.
+// What a script is told about a request or a drop handed to the host's window.
+// Exit code 1 promises that nothing reached the host, nor will later; 2 says
+// that it may have, or may still.
 
 #include <cstddef>
 #include <string>
@@ -13,12 +12,9 @@
 
 namespace vek {
 
-// Returns when the host took the request of the given size; else throws the
-// report of what became of it.
+// Return when the host took it; else throw the report of what became of it.
 void RequireRequestTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
                          std::size_t bytes);
-
-// The same for a file drop.
 void RequireDropTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target);
 
 // The report for a host that keeps vek.exe out; who names it.

@@ -11,16 +11,14 @@
 namespace vek {
 namespace {
 
-// In the current directory, as the system resolves a bare name; every report
-// names it so.
+// A bare name, in the current directory; every report names it so.
 constexpr std::u16string_view kTargetFile = u"vek.ini";
 constexpr std::u16string_view kHwndKeyEnd = u"hwnd\u0001";
-// The size field in front of the host's entries; the host's business, never read.
+// The size field in front of the host's entries, never read.
 constexpr std::size_t kHostHeaderSize = 4;
 
-// The first field of a line, as sequential field input reads it: leading
-// spaces and tabs skipped; the text between double quotes when it begins with
-// one; else the text up to a comma or the line end, without trailing blanks.
+// The first field of a line, as field input reads it: between double quotes,
+// else up to a comma, without the blanks around it.
 std::u16string_view FirstField(std::u16string_view text) {
     text = text.substr(0, text.find_first_of(u"\r\n"));
     text.remove_prefix(std::min(text.find_first_not_of(u" \t"), text.size()));
@@ -29,57 +27,9 @@ std::u16string_view FirstField(std::u16string_view text) {
     return text.substr(0, text.find_last_not_of(u" \t") + 1);
 }
 
-}  // namespace
-
-Hwnd ReadTargetFile(Platform& platform) {
-    if (!platform.FileExists(kTargetFile)) return 0;
-    const auto file = platform.OpenForRead(kTargetFile);
-    // Only the first line matters: stop once its end has been read.
-    std::string bytes;
-    std::array<char, 4096> block;
-    while (bytes.find_first_of("\r\n") == std::string::npos) {
-        const std::size_t got = file->Read(block);
-        if (got == 0) break;
-        bytes.append(block.data(), got);
-    }
-    const ByteOrderMark mark = FindByteOrderMark(bytes);
-    const std::string_view body = std::string_view(bytes).substr(mark.size);
-    std::u16string text;
-    if (const std::optional<CodePage> cp = CodePageOf(mark.encoding, CodePage::Ansi)) {
-        text = platform.Decode(*cp, body);
-    } else {
-        // UTF-16, as Notepad's "Unicode" (little-endian) and "Unicode big
-        // endian" write it; only the first field matters, so an odd last byte
-        // is left.
-        Utf16Reader(mark.encoding).Append(body, text);
-    }
-    try {
-        return ValPrefix(Trim(FirstField(text)));
-    } catch (RuntimeFailure& failure) {
-        failure.AddContext(u"The target window handle in " + std::u16string(kTargetFile));
-        throw;
-    }
-}
-
-void WriteTargetFile(Platform& platform, std::u16string_view argument) {
-    // Every character, or nothing: vek.ini holds the very text given, never
-    // one with '?' in place of a character the code page lacks.
-    const std::optional<std::string> bytes = platform.EncodeExactly(CodePage::Ansi, argument);
-    if (!bytes) {
-        throw RuntimeFailure(FailureKind::FileError,
-                             Quoted(argument) + u" cannot be written in the system's code page")
-            .AddContext(u"INIT");
-    }
-    platform.ReplaceFileContent(kTargetFile, *bytes + "\r\n");
-}
-
-namespace {
-
-// The window named by the first hwnd entry of a host's memory; 0 for none.
 Hwnd HwndEntry(const Platform& platform, const HostSnapshot& snapshot) {
-    // The header is skipped as bytes: decoded with the text, a header byte
-    // that happens to be a lead byte would swallow the first key's first
-    // character.
+    // The header is skipped as bytes: one that is a lead byte would swallow
+    // the first key's first character.
     const std::u16string text = platform.Decode(
         CodePage::Ansi,
         std::string_view(reinterpret_cast<const char*>(snapshot.data()), snapshot.size())
@@ -98,24 +48,52 @@ Hwnd HwndEntry(const Platform& platform, const HostSnapshot& snapshot) {
 
 }  // namespace
 
+Hwnd ReadTargetFile(Platform& platform) {
+    if (!platform.FileExists(kTargetFile)) return 0;
+    const auto file = platform.OpenForRead(kTargetFile);
+    std::string bytes;  // up to the first line's end
+    std::array<char, 4096> block;
+    while (bytes.find_first_of("\r\n") == std::string::npos) {
+        const std::size_t got = file->Read(block);
+        if (got == 0) break;
+        bytes.append(block.data(), got);
+    }
+    const ByteOrderMark mark = FindByteOrderMark(bytes);
+    const std::string_view body = std::string_view(bytes).substr(mark.size);
+    std::u16string text;
+    if (const std::optional<CodePage> cp = CodePageOf(mark.encoding, CodePage::Ansi)) {
+        text = platform.Decode(*cp, body);
+    } else {
+        Utf16Reader(mark.encoding).Read(body, text);
+    }
+    try {
+        return ValPrefix(Trim(FirstField(text)));
+    } catch (RuntimeFailure& failure) {
+        failure.AddContext(u"The target window handle in " + std::u16string(kTargetFile));
+        throw;
+    }
+}
+
+void WriteTargetFile(Platform& platform, std::u16string_view argument) {
+    // A copy with '?' for a character the code page lacks would name another window.
+    const std::optional<std::string> bytes = platform.EncodeExactly(CodePage::Ansi, argument);
+    if (!bytes) {
+        throw RuntimeFailure(FailureKind::FileError,
+                             Quoted(argument) + u" cannot be written in the system's code page")
+            .AddContext(u"INIT");
+    }
+    platform.ReplaceFileContent(kTargetFile, *bytes + "\r\n");
+}
+
 HostLookup FindHostHwnd(Platform& platform) {
     HostLookup found;
     for (std::string_view name : {"enbryo", "Sakura"}) {
         HostSnapshot snapshot{};
-        switch (platform.ReadHostMemory(name, snapshot)) {
-            case HostMemory::None:
-                break;
-            case HostMemory::Refused:
-                // ASCII: each byte is its character.
-                if (found.refused.empty()) found.refused.assign(name.begin(), name.end());
-                break;
-            case HostMemory::Read:
-                if (const Hwnd window = HwndEntry(platform, snapshot);
-                    IsLiveTarget(platform, window)) {
-                    found.window = window;
-                    return found;
-                }
-                break;
+        const HostMemory memory = platform.ReadHostMemory(name, snapshot);
+        const Hwnd window = memory == HostMemory::Read ? HwndEntry(platform, snapshot) : 0;
+        if (IsLiveTarget(platform, window)) return {window, found.refused};
+        if (memory == HostMemory::Refused && found.refused.empty()) {
+            found.refused.assign(name.begin(), name.end());  // ASCII
         }
     }
     return found;

@@ -30,10 +30,8 @@ public:
         return out;
     }
 
-    // The bytes of text in code page cp where they hold it exactly, that is,
-    // where they read back as text: the one way to ask whether anything was
-    // lost. A character the code page lacks comes back as '?', and a lone
-    // surrogate, in UTF-8, as U+FFFD.
+    // The bytes of text in code page cp where they read back as text, that is,
+    // hold it exactly.
     std::optional<std::string> EncodeExactly(CodePage cp, std::u16string_view text) const {
         std::string bytes = Encode(cp, text);
         if (Decode(cp, bytes) != text) return std::nullopt;

@@ -1,6 +1,7 @@
 #include "request/FileRequest.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -15,9 +16,6 @@ namespace vek {
 namespace {
 
 constexpr std::int64_t kMaxLineCount = std::numeric_limits<std::int32_t>::max();
-
-// What follows the lines in a request: the line count and the closing lines.
-constexpr std::size_t kRequestTailRoom = 128;
 
 struct FileArgument {
     std::u16string namePart;  // as written, for the not-found reference
@@ -41,10 +39,8 @@ FileArgument ParseFileArgument(std::u16string_view commandText) {
     FileArgument arg;
     // The first "/" of the whole text ends the name, even one inside a path.
     const std::int64_t slash = InStr(1, commandText, u"/");
-    const std::int64_t nameEnd =
-        slash == 0 ? static_cast<std::int64_t>(commandText.size()) + 1 : slash;
-    // A text that ends, or has its "/", before the 6th character names no
-    // file; checked before the range, as that is what is wrong with 'FILE/x'.
+    const std::int64_t nameEnd = slash == 0 ? std::ssize(commandText) + 1 : slash;
+    // Checked before the range: that is what is wrong with 'FILE/x'.
     if (nameEnd < 6) {
         throw RuntimeFailure(FailureKind::InvalidArgument,
                              Quoted(commandText) +
@@ -70,12 +66,26 @@ FileArgument ParseFileArgument(std::u16string_view commandText) {
     return arg;
 }
 
-// Splits the file's text into lines as it arrives, block by block, and
-// appends the selected ones to the request. A line ends at CR or CR LF; a lone
-// LF is part of the line. Unit is a byte for Shift_JIS and UTF-8, where CR and
-// LF never occur inside a character, and a UTF-16 unit for UTF-16: lines are
-// split on units and only the selected ones are decoded (by decode), each on
-// its own, as the file's lines would be read one at a time.
+std::size_t FindCr(std::string_view bytes) {
+    return bytes.find('\r');
+}
+
+// memchr finds a CR's byte far faster than find goes through units; other
+// units hold that byte too.
+std::size_t FindCr(std::u16string_view units) {
+    const char* const begin = reinterpret_cast<const char*>(units.data());
+    const char* const end = begin + 2 * units.size();
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', end - p)));
+         ++p) {
+        if (const std::size_t at = (p - begin) / 2; units[at] == u'\r') return at;
+    }
+    return units.npos;
+}
+
+// Splits the text into lines as it arrives and appends the selected ones,
+// each decoded on its own, as line input reads them. A line ends at CR or CR
+// LF; a lone LF is part of it. Unit is a byte where CR and LF are never part
+// of a character (Shift_JIS, UTF-8), else a UTF-16 unit.
 template <typename Unit, typename Decode>
 class LineSelector {
 public:
@@ -85,7 +95,7 @@ public:
         : arg_(arg), out_(out), decode_(decode) {}
 
     void Feed(View block) {
-        // The LF of a CR LF whose CR closed the block before.
+        if (block.empty()) return;
         if (afterCr_ && block.front() == '\n') block.remove_prefix(1);
         afterCr_ = false;
         while (!block.empty()) {
@@ -96,22 +106,20 @@ public:
                 AddLines(crs - 1);
                 block.remove_prefix(block.rfind(Unit('\r')));
             }
-            const std::size_t cr = block.find(Unit('\r'));
+            const std::size_t cr = FindCr(block);
             if (cr == View::npos) break;
             EndLine(block.substr(0, cr));
             block.remove_prefix(cr + 1);
             afterCr_ = block.empty();
             if (block.starts_with(Unit('\n'))) block.remove_prefix(1);
         }
-        if (!block.empty()) {
-            // The line goes on in the next block.
+        if (!block.empty()) {  // the line goes on in the next block
             if (Selected()) pending_.append(block);
             inLine_ = true;
         }
     }
 
-    // At the end of the file: a last line without a line end is a line; a
-    // line end at the very end makes no extra one. Returns the line count.
+    // The line count; a last line without a line end counts.
     std::int32_t Finish() {
         if (inLine_) EndLine({});
         return static_cast<std::int32_t>(counter_);
@@ -121,8 +129,6 @@ private:
     bool Selected() const { return arg_.start <= counter_ && counter_ <= arg_.end; }
     bool PastSelection() const { return counter_ > arg_.end || arg_.start > arg_.end; }
 
-    // The current line ends with its last piece; earlier pieces, when the line
-    // spans blocks, wait in pending_.
     void EndLine(View lastPiece) {
         if (Selected()) {
             if (pending_.empty()) {
@@ -131,7 +137,7 @@ private:
                 pending_.append(lastPiece);
                 decode_(View(pending_), out_);
                 pending_.clear();
-                // A very long line's text is not kept for the lines after it.
+                // A long line's room is not kept for the lines after it.
                 if (pending_.capacity() > kFileReadBlock) pending_.shrink_to_fit();
             }
             out_ += u"\\n";
@@ -154,12 +160,11 @@ private:
     Decode decode_;
     std::basic_string<Unit> pending_;  // a selected line begun in an earlier block
     std::int64_t counter_ = 0;
-    bool inLine_ = false;   // the current line has begun
-    bool afterCr_ = false;  // the last unit seen was a CR ending a line
+    bool inLine_ = false;
+    bool afterCr_ = false;  // a CR ended the block before
 };
 
-// Reads the file through, skipping its first skip bytes (a byte-order mark),
-// and hands each block to feed, for as long as feed returns true.
+// Hands feed each block after the first skip bytes, while it returns true.
 template <typename Feed>
 void ReadThrough(InputFile& file, std::size_t skip, Feed feed) {
     const auto block = std::make_unique_for_overwrite<char[]>(kFileReadBlock);
@@ -170,10 +175,8 @@ void ReadThrough(InputFile& file, std::size_t skip, Feed feed) {
     }
 }
 
-// Reads the file through and appends the selected lines; returns the number
-// of lines in the file. The encoding is told first, in a pass of its own
-// that most often ends within the first block: only a file that is UTF-8 or
-// ASCII throughout is read twice.
+// Appends the selected lines and returns the line count. The encoding is told
+// in a pass of its own, which most often ends within the first block.
 std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, std::u16string& out) {
     EncodingDetector detector;
     ReadThrough(*platform.OpenForRead(arg.fileName), 0,
@@ -191,26 +194,22 @@ std::int32_t AppendSelectedLines(Platform& platform, const FileArgument& arg, st
         });
         return selector.Finish();
     }
-    // UTF-16. A range that cannot end before the file does (a file of n
-    // units has at most n lines) takes every unit of it, and a line end's one
-    // or two units become the two of "\n": the request needs at least that
-    // room. Made at once, the request is not copied again and again as it
-    // grows to the size of the file.
+    // UTF-16. A range that takes every line (n units make n lines at most)
+    // takes at least every unit: room made at once is not copied as it grows.
     if (const std::uint64_t units = file->Size() / 2;
         arg.start <= 0 && std::cmp_greater_equal(arg.end, units)) {
-        // No more than the largest line number: a size_t in every build.
-        out.reserve(out.size() + static_cast<std::size_t>(units) + kRequestTailRoom);
+        out.reserve(out.size() + static_cast<std::size_t>(units) + 128);  // + the closing lines
     }
-    LineSelector<char16_t, decltype(&AppendUtf16)> selector(arg, out, &AppendUtf16);
+    const auto append = [](std::u16string_view line, std::u16string& text) { text += line; };
+    LineSelector<char16_t, decltype(append)> selector(arg, out, append);
     Utf16Reader reader(encoding);
     std::u16string units;
     ReadThrough(*file, detector.MarkSize(), [&](std::string_view bytes) {
-        units.clear();
-        reader.Append(bytes, units);
-        if (!units.empty()) selector.Feed(units);
+        reader.Read(bytes, units);
+        selector.Feed(units);
         return true;
     });
-    if (const std::u16string_view last = reader.Finish(); !last.empty()) selector.Feed(last);
+    selector.Feed(reader.Finish());
     return selector.Finish();
 }
 
@@ -222,15 +221,13 @@ std::u16string BuildFileRequest(Platform& platform, std::u16string_view commandT
         std::u16string request = NotificationHead(u"OnFileRead") + Reference(0, arg.fileName) +
                                  Reference(1, PlainNumber(arg.start)) +
                                  Reference(2, PlainNumber(arg.end)) + Reference(3, u"");
-        // Only an existing normal file by its exact name is read: a wildcard
-        // pattern or a directory is reported as not found.
         if (platform.FileExists(arg.fileName)) {
             const std::int32_t lines = AppendSelectedLines(platform, arg, request);
             request += Reference(4, PlainNumber(lines));
         } else {
             request += u"File(" + arg.namePart + u")NotFound";
         }
-        request += NotificationTail(platform.OwnHwnd());  // in place: the request may be large
+        request += NotificationTail(platform.OwnHwnd());
         return request;
     } catch (RuntimeFailure& failure) {
         failure.AddContext(u"FILE");

@@ -1,8 +1,7 @@
 #pragma once
 // The FILE command's "OnFileRead" notification: a range of a text file's lines.
-//
-// Command text: 'FILE' + one skipped character + name [+ '/' + start [+ '-' + end]].
-// Lines are counted from 0; the range defaults to 0-1024.
+// Command text: 'FILE' + one skipped character + name [+ '/' + start [+ '-' + end]];
+// lines count from 0, and the range defaults to 0-1024.
 
 #include <cstddef>
 #include <string>
@@ -12,17 +11,13 @@
 
 namespace vek {
 
-// Bytes asked of the file per read. Lines are split in place, so only the
-// selected lines are ever copied out of a block.
+// Bytes asked of the file per read.
 inline constexpr std::size_t kFileReadBlock = 256 * 1024;
 
-// Builds the notification for a command text beginning with "FILE". The
-// selected lines are decoded one by one in the file's encoding (see
-// EncodingDetector), each followed by the two characters backslash and n; a
-// missing file gives the not-found reference. Throws RuntimeFailure, with
-// "FILE" in front of its report, for a command text without a name part, a
-// start or end that does not convert, a file that cannot be read, or more
-// lines than a signed 32-bit count can hold.
+// The notification for a command text beginning with "FILE": the selected
+// lines, decoded in the file's encoding (see EncodingDetector), each followed
+// by backslash and n, and the line count; for a missing file the not-found
+// reference. A failure's report starts with "FILE".
 std::u16string BuildFileRequest(Platform& platform, std::u16string_view commandText);
 
 }  // namespace vek

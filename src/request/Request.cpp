@@ -1,7 +1,5 @@
 #include "request/Request.h"
 
-#include <functional>
-
 #include "text/Encodings.h"
 #include "text/Text.h"
 
@@ -12,11 +10,13 @@ std::u16string OwnWindowLine(Hwnd own) {
     return u"\r\nHWnd:" + PaddedNumber(own);
 }
 
-}  // namespace
-
+// The closing line of a request in code page cp; every request is built with
+// the Shift_JIS one.
 std::u16string CharsetLine(CodePage cp) {
     return u"\r\nCharset: " + std::u16string(cp == CodePage::Utf8 ? u"UTF-8" : u"Shift_JIS");
 }
+
+}  // namespace
 
 std::string EncodeRequest(const Platform& platform, std::u16string& request) {
     // The closing Charset line, ASCII in either code page, follows what the
@@ -24,13 +24,12 @@ std::string EncodeRequest(const Platform& platform, std::u16string& request) {
     const std::u16string built = CharsetLine(CodePage::ShiftJis);
     const bool closed = request.ends_with(built);
     if (closed) request.resize(request.size() - built.size());
-    auto [cp, bytes] =
-        ShiftJisOrUtf8(std::bind_front(&Codec::Encode, std::cref(platform)), request);
+    Encoded sent = ShiftJisOrUtf8(platform, request);
     if (closed) {
-        request += CharsetLine(cp);
-        bytes += platform.Encode(cp, CharsetLine(cp));
+        request += CharsetLine(sent.cp);
+        sent.bytes += platform.Encode(sent.cp, CharsetLine(sent.cp));
     }
-    return bytes;
+    return std::move(sent.bytes);
 }
 
 std::u16string CommandArgument(std::u16string_view commandText) {

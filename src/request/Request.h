@@ -10,16 +10,9 @@
 
 namespace vek {
 
-// The closing line of a request whose bytes are in code page cp, CR LF first:
-// "Charset: UTF-8" for CodePage::Utf8, else "Charset: Shift_JIS". Every
-// request is built with the Shift_JIS one.
-std::u16string CharsetLine(CodePage cp);
-
-// The bytes of a request as it goes out, in the code page
-// ShiftJisOrUtf8 chooses: Shift_JIS, as its closing Charset line says,
-// where Shift_JIS holds it exactly, else UTF-8, and that line is rewritten to
-// the UTF-8 one in request itself, so that whatever shows the request shows
-// it as it goes out.
+// The bytes of a request as it goes out, in the code page ShiftJisOrUtf8
+// chooses; where that is UTF-8, the request's Charset line says so, so that
+// whatever shows the request shows it as it goes out.
 std::string EncodeRequest(const Platform& platform, std::u16string& request);
 
 // The argument of DROP, INIT, FILE and SEND: the command text from its 6th

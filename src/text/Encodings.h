@@ -1,25 +1,20 @@
 #pragma once
 // The encodings of the program's text as bytes: the code pages, the one a
-// request goes out in, telling a file's encoding from its byte-order mark or
-// its bytes, and reading UTF-16. Converting to and from a code page is the
-// platform's; what needs that here is handed the platform's conversion.
+// request goes out in, a file's, and reading UTF-16. Converting to and from a
+// code page is the platform's (platform/Codec.h).
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace vek {
 
-// A Windows code page by its number, whichever it is: the console's, for one,
-// is 437 on US English Windows. The core names three: the system's ANSI code
-// page (number 0), in which vek.ini, the host's shared memory and a dropped
-// name's 8-bit list are written; Shift_JIS, in which a request goes out
-// wherever it holds the request exactly, and a file that has no mark and is
-// not UTF-8 is read; and UTF-8, for any other request and for the text of a
-// file or vek.ini whose mark or bytes say UTF-8.
+// A Windows code page by its number. The core names three: the system's ANSI
+// code page (0), which vek.ini, the host's shared memory and a dropped name's
+// 8-bit list are in; Shift_JIS, for requests and files without a mark that
+// are not UTF-8; and UTF-8.
 struct CodePage {
     std::uint32_t number;
     static const CodePage Ansi, ShiftJis, Utf8;
@@ -29,46 +24,35 @@ inline constexpr CodePage CodePage::Ansi{0};
 inline constexpr CodePage CodePage::ShiftJis{932};
 inline constexpr CodePage CodePage::Utf8{65001};
 
-// The platform's conversion of text into code page cp: a character the code
-// page lacks, or holds only as a look-alike, becomes '?'.
-using Encoder = std::function<std::string(CodePage cp, std::u16string_view text)>;
+class Codec;
 
-// Bytes, and the code page they are in.
 struct Encoded {
     CodePage cp;
     std::string bytes;
 };
 
-// The bytes of text in Shift_JIS, where Shift_JIS holds every character of it
+// The bytes of text in Shift_JIS where Shift_JIS holds every character of it
 // exactly, else in UTF-8, which holds any. A text that Shift_JIS cannot hold
-// is found out in the first piece that holds such a character, not after
-// encoding all of it.
-Encoded ShiftJisOrUtf8(const Encoder& encode, std::u16string_view text);
+// is found out in the first piece that holds such a character.
+Encoded ShiftJisOrUtf8(const Codec& codec, std::u16string_view text);
 
-// Legacy: no mark and not UTF-8, so in the code page of its kind of file
-// (Shift_JIS for FILE, the ANSI code page for vek.ini).
+// Legacy: no mark and not UTF-8, so in the code page of its kind of file.
 enum class FileEncoding { Legacy, Utf8, Utf16Le, Utf16Be };
 
-// The byte-order mark bytes start with: the encoding it names and the bytes it
-// takes. A UTF-8 mark (EF BB BF) names UTF-8, FF FE UTF-16 little-endian and
-// FE FF UTF-16 big-endian; size is 0 where the bytes start with none.
+// The byte-order mark bytes start with (EF BB BF, FF FE, FE FF), and its size;
+// 0 for none.
 struct ByteOrderMark {
     FileEncoding encoding = FileEncoding::Legacy;
     std::size_t size = 0;
 };
 ByteOrderMark FindByteOrderMark(std::string_view bytes);
 
-// Tells a file's encoding from its bytes, fed as they are read. A byte-order
-// mark decides; without one, bytes that are valid UTF-8 throughout and hold at
-// least one multi-byte sequence are UTF-8, and anything else is Legacy.
+// A file's encoding from its bytes as they are read: its mark's, else UTF-8
+// where they are valid UTF-8 throughout with a multi-byte sequence.
 class EncodingDetector {
 public:
-    // Takes the next bytes of the file; true once the encoding is decided and
-    // the rest of the file is not needed.
+    // True once the encoding is decided.
     bool Feed(std::string_view bytes);
-
-    // The encoding, once decided or at the end of the file, and the bytes its
-    // mark takes at the start of the file (0 without one).
     FileEncoding Encoding() const;
     std::size_t MarkSize() const { return mark_.size; }
 
@@ -84,32 +68,28 @@ private:
     unsigned char low_ = 0x80, high_ = 0xBF;  // the range of the next continuation byte
 };
 
-// The code page bytes in encoding are read in: UTF-8 for Utf8, legacy for
-// Legacy; none for UTF-16, which Utf16Reader reads.
+// None for UTF-16, which Utf16Reader reads.
 std::optional<CodePage> CodePageOf(FileEncoding encoding, CodePage legacy);
 
-// Appends UTF-16 code units as text; a surrogate without its partner, which
-// stands for no character, becomes U+FFFD.
-void AppendUtf16(std::u16string_view units, std::u16string& out);
-
-// Reads the UTF-16 code units of bytes that come in pieces, two bytes a unit
-// in the byte order encoding (Utf16Le or Utf16Be) names, as they are
-// (surrogates unchecked): a unit whose bytes two pieces split is read whole.
+// Reads UTF-16 whose bytes come in pieces: a unit or a pair that two pieces
+// split is read whole; a surrogate without its partner becomes U+FFFD.
 class Utf16Reader {
 public:
     explicit Utf16Reader(FileEncoding encoding) : bigEndian_(encoding == FileEncoding::Utf16Be) {}
 
-    // Appends the units the bytes complete; an odd last byte waits for its
-    // partner in the next piece.
-    void Append(std::string_view bytes, std::u16string& units);
+    // text becomes the text the bytes complete; an odd last byte, and a high
+    // surrogate last, wait for the next piece.
+    void Read(std::string_view bytes, std::u16string& text);
 
-    // What the end of the bytes adds: U+FFFD for a last byte without its
-    // partner, which is no character; else nothing.
-    std::u16string_view Finish() const { return odd_ ? u"\uFFFD" : u""; }
+    // What the end adds: U+FFFD for a last byte and a high surrogate alone.
+    std::u16string_view Finish() const {
+        return std::u16string_view(u"\uFFFD\uFFFD").substr(0, odd_.has_value() + high_.has_value());
+    }
 
 private:
     bool bigEndian_;
     std::optional<char> odd_;
+    std::optional<char16_t> high_;
 };
 
 }  // namespace vek

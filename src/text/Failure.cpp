@@ -5,46 +5,39 @@
 namespace vek {
 namespace {
 
-// The titles of the failure kinds, in the order of FailureKind.
+// In the order of FailureKind.
 constexpr std::u16string_view kTitles[] = {u"Type mismatch", u"Overflow",
                                            u"Invalid procedure call or argument", u"File error",
                                            u"System error"};
 
-// The words for what the system failed to do.
+// What the system failed to do, in the order of Operation: the words around
+// the file, for the operations on one; the system's reason follows a ':'.
+constexpr std::u16string_view kWorded[][2] = {{u"Could not open ", u":"},
+                                              {u"Could not read ", u":"},
+                                              {u"Could not write ", u":"},
+                                              {u"Could not replace ", u":"},
+                                              {u"Could not replace ", u": the file is read-only"},
+                                              {u"", u" is not a file"},
+                                              {u"the current directory", u":"},
+                                              {u"text conversion", u":"},
+                                              {u"a text of more than 2 GB to convert", u""},
+                                              {u"a text of more than 500 MB to convert", u""},
+                                              {u"could not create the window", u":"},
+                                              {u"the window's messages cannot be read", u":"},
+                                              {u"the balloon's timer cannot be started", u":"},
+                                              {u"the window cannot be shown", u":"}};
+
+bool OnAFile(Operation operation) {
+    return operation <= Operation::OpenNotAFile;
+}
+
 std::u16string Worded(const SystemFailure& failure, const ErrorTexts& texts) {
-    const std::u16string file = Quoted(failure.path);
-    const auto because = [&] { return u": " + texts.SystemErrorReport(failure.error); };
-    switch (failure.operation) {
-        case Operation::Open:
-            return u"Could not open " + file + because();
-        case Operation::Read:
-            return u"Could not read " + file + because();
-        case Operation::Write:
-            return u"Could not write " + file + because();
-        case Operation::Replace:
-            return u"Could not replace " + file + because();
-        case Operation::ReplaceReadOnly:
-            return u"Could not replace " + file + u": the file is read-only";
-        case Operation::OpenNotAFile:
-            return file + u" is not a file";
-        case Operation::CurrentDirectory:
-            return u"the current directory" + because();
-        case Operation::Convert:
-            return u"text conversion" + because();
-        case Operation::DecodeOver2Gb:
-            return u"a text of more than 2 GB to convert";
-        case Operation::EncodeOver500Mb:
-            return u"a text of more than 500 MB to convert";
-        case Operation::CreateWindow:
-            return u"could not create the window" + because();
-        case Operation::ReadMessages:
-            return u"the window's messages cannot be read" + because();
-        case Operation::StartTimer:
-            return u"the balloon's timer cannot be started" + because();
-        case Operation::ShowWindow:
-            return u"the window cannot be shown" + because();
-    }
-    return {};
+    const auto [before, after] = kWorded[static_cast<int>(failure.operation)];
+    std::u16string words(before);
+    if (OnAFile(failure.operation)) words += Quoted(failure.path);
+    words += after;
+    if (after.ends_with(u':')) words += u" " + texts.SystemErrorReport(failure.error);
+    return words;
 }
 
 }  // namespace
@@ -58,8 +51,7 @@ std::u16string ErrorTexts::SystemErrorReport(std::uint32_t error) const {
 }
 
 RuntimeFailure::RuntimeFailure(SystemFailure failure)
-    : kind_(failure.operation <= Operation::OpenNotAFile ? FailureKind::FileError
-                                                         : FailureKind::SystemError),
+    : kind_(OnAFile(failure.operation) ? FailureKind::FileError : FailureKind::SystemError),
       system_(std::move(failure)) {}
 
 RuntimeFailure& RuntimeFailure::AddContext(std::u16string_view context) {

@@ -1,11 +1,6 @@
 #pragma once
-// The one exception type of the program. Every runtime failure (a number that
-// does not convert, an overflow, an invalid argument, a file that cannot be
-// read or written, a request the host did not take) is thrown as a
-// RuntimeFailure and caught once, at the top, where the report is shown and
-// the run ends with its exit code: 1 when nothing reached the host, 2 when
-// what failed may have reached it, so that a script knows whether sending
-// again is safe.
+// The one exception type of the program, caught once, at the top, where the
+// report is shown and the run ends with its exit code.
 
 #include <cstdint>
 #include <exception>
@@ -23,32 +18,29 @@ enum class FailureKind {
     SystemError,      // any other failing system call
 };
 
-// The system's own texts for its error numbers: the platform's.
 class ErrorTexts {
 public:
     virtual ~ErrorTexts() = default;
-    // Without its line end; empty where the system has none.
+    // The system's text for an error number; empty where it has none.
     virtual std::u16string SystemErrorText(std::uint32_t error) const = 0;
-    // The text as a report quotes it: with its number, so that an unusual one
-    // can be looked up, and a word where the system has no text.
+    // The text as a report quotes it: with its number, to look an unusual one up.
     std::u16string SystemErrorReport(std::uint32_t error) const;
 };
 
-// What the system failed to do. The platform tells the facts; the words of
-// every report are the core's (RuntimeFailure::Report). The operations on a
-// file come first: their failures are file errors, the others system errors.
+// What the system failed to do: the platform tells the facts, the core words
+// them. The operations on a file, first, fail as file errors.
 enum class Operation {
-    Open,  // a file, each for the system's reason
+    Open,
     Read,
     Write,
     Replace,
     ReplaceReadOnly,  // a read-only file, which no waiting makes writable
     OpenNotAFile,     // a device or a pipe where a file was to be read
     CurrentDirectory,
-    Convert,        // text between UTF-16 and a code page
+    Convert,
     DecodeOver2Gb,  // more text than the system converts at once
     EncodeOver500Mb,
-    CreateWindow,  // the program's window, for the balloon or the test window
+    CreateWindow,
     ReadMessages,
     StartTimer,
     ShowWindow,
@@ -67,24 +59,20 @@ public:
 
     FailureKind Kind() const noexcept { return kind_; }
 
-    // Marks a failure after which the host may have taken the request or the
-    // drop all the same: sending it again may deliver it twice.
+    // The host may have taken the request or the drop all the same: exit code 2.
     RuntimeFailure& MayHaveArrived() {
         mayHaveArrived_ = true;
         return *this;
     }
     int ExitCode() const noexcept { return mayHaveArrived_ ? 2 : 1; }
 
-    // Names what the program was doing when the failure happened; an outer
-    // context goes in front of the ones added before it.
+    // What the program was doing; an outer context goes in front.
     RuntimeFailure& AddContext(std::u16string_view context);
 
-    // The text shown to the user: the context, the kind of failure and the
-    // detail, or the words for what the system failed to do, quoting texts'
-    // text for its error.
+    // The context, the kind of failure and the detail, or the words for what
+    // the system failed to do.
     std::u16string Report(const ErrorTexts& texts) const;
 
-    // The report is UTF-16 text; the top of the program shows Report().
     const char* what() const noexcept override { return "VEK runtime failure"; }
 
 private:

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
+#include <utility>
 
 #include "text/Failure.h"
 
@@ -13,16 +13,10 @@ namespace {
     throw RuntimeFailure(FailureKind::InvalidArgument, std::move(detail));
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The ASCII form <charconv> reads; a character beyond ASCII is part of no number.
 std::string Ascii(std::u16string_view text) {
-    std::string ascii(text.size(), '?');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] < 0x80) ascii[i] = static_cast<char>(text[i]);
-    }
+    std::string ascii;
+    for (const char16_t c : text) ascii += c < 0x80 ? static_cast<char>(c) : '?';
     return ascii;
 }
 
@@ -115,10 +109,7 @@ std::int32_t Rounded(const Number& number, std::string_view written) {
                            : '0';
     if (first > '5' || (first == '5' && (number.point + 1 < size || value % 2 == 1))) ++value;
     if (number.negative) value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max()) {
-        ThrowOverflow(written);
-    }
+    if (!std::in_range<std::int32_t>(value)) ThrowOverflow(written);
     return static_cast<std::int32_t>(value);
 }
 
@@ -169,15 +160,14 @@ std::int32_t ValPrefix(std::u16string_view text) {
 
 std::int32_t ValStrict(std::u16string_view text) {
     std::string number = Ascii(Trim(text));
-    // The digit-group separator may stand among the integer digits once the
-    // first of them is written.
-    const std::size_t digits = !number.empty() && (number[0] == '+' || number[0] == '-') ? 1 : 0;
-    if (digits < number.size() && IsDigit(number[digits])) {
-        const auto end =
-            number.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                 number.find_first_not_of("0123456789,", digits), number.size()));
-        number.erase(std::remove(number.begin() + static_cast<std::ptrdiff_t>(digits), end, ','),
-                     end);
+    // Digit-group separators may follow the first integer digit.
+    const std::size_t digits = number.starts_with('+') || number.starts_with('-') ? 1 : 0;
+    if (digits < number.size() && kDigits.find(number[digits]) != kDigits.npos) {
+        const std::size_t end =
+            std::min(number.find_first_not_of("0123456789,", digits), number.size());
+        std::string integer = number.substr(digits, end - digits);
+        std::erase(integer, ',');
+        number.replace(digits, end - digits, integer);
     }
     const Number read = ReadNumber(number);
     if (read.length == 0 || read.length != number.size()) {

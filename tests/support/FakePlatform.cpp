@@ -77,11 +77,6 @@ FakeFile& FakePlatform::AddFile(std::u16string_view path, std::string bytes) {
     return files_[key] = FakeFile{std::move(bytes)};
 }
 
-std::string* FakePlatform::FileBytes(std::u16string_view path) {
-    const auto it = files_.find(Key(path));
-    return it == files_.end() ? nullptr : &it->second.bytes;
-}
-
 std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
     const auto it = files_.find(Key(path));
     if (it == files_.end() || it->second.locked) {
@@ -105,8 +100,7 @@ iconv_t FakePlatform::Converter(CodePage cp, bool decode) const {
 
 void FakePlatform::AppendDecoded(CodePage cp, std::string_view bytes, std::u16string& out) const {
     std::string units;
-    // A byte that is no character becomes U+FFFD in UTF-8 and the katakana middle dot in code page
-    // 932, as Windows has them; what code page 1252 puts there, the core never reads.
+    // As Windows has it; what code page 1252 puts there, the core never reads.
     const bool utf8 = Number(cp) == 65001;
     Convert(Converter(cp, true), bytes, units,
             {reinterpret_cast<const char*>(utf8 ? u"\uFFFD" : u"\u30FB"), 2}, 1, Number(cp) == 932);
@@ -132,8 +126,7 @@ const std::vector<bool>& FakePlatform::LookAlikes(CodePage cp) const {
 }
 
 std::string FakePlatform::Encode(CodePage cp, std::u16string_view text) const {
-    // iconv maps some characters to another's bytes (U+301C to U+FF5E's in CP932); Windows, told
-    // not to, treats them as lacking.
+    // iconv maps some characters to another's bytes (U+301C to U+FF5E's); Windows lacks them.
     const bool utf8 = Number(cp) == 65001;
     std::u16string exact;
     if (!utf8) {
@@ -145,8 +138,7 @@ std::string FakePlatform::Encode(CodePage cp, std::u16string_view text) const {
         }
         if (!exact.empty()) text = exact;
     }
-    // As Windows does it: each UTF-16 unit the code page lacks becomes one '?'. UTF-8 lacks only a
-    // lone surrogate, which Windows writes as U+FFFD, with no flag that tells it did.
+    // As Windows does it: '?' for each unit the code page lacks, U+FFFD for a lone surrogate.
     const std::string_view units(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     std::string out;
     Convert(Converter(cp, false), units, out, utf8 ? "\xEF\xBF\xBD" : "?", 2);

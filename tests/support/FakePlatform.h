@@ -1,13 +1,12 @@
 #pragma once
-// The test double of the platform: files live in memory, messages and drops are recorded, and
-// glibc's iconv converts code pages, so Shift_JIS bytes are real Shift_JIS bytes; where Windows
-// converts otherwise and the core depends on it, the double does as Windows does.
+// The test double: files in memory, messages and drops recorded, code pages as Windows has them.
 
 #include <iconv.h>
 
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -26,11 +25,9 @@ struct FakeFile {
 
 class FakePlatform : public Platform {
 public:
-    // ansiCodePage: 932 (Shift_JIS), 1252 (Western) or 65001 (UTF-8).
     explicit FakePlatform(unsigned ansiCodePage = 932) : ansiCodePage_(ansiCodePage) {}
 
-    // Set-up. Paths are made absolute against the current directory, ".\" dropped and doubled
-    // separators made one, as Windows does; no file has a path with a colon past its drive.
+    // Set-up. Paths are made absolute, as Windows makes them.
     std::u16string commandLine = u"vek.exe";
     std::u16string currentDirectory = u"C:\\work";
     std::map<std::string, HostSnapshot, std::less<>> hostMemory;  // by mapping name
@@ -44,7 +41,10 @@ public:
     Delivery delivery;               // what becomes of every request and drop
     bool failAfterHandOver = false;  // running out of memory once it went out
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
-    std::string* FileBytes(std::u16string_view path);
+    std::optional<std::string> FileBytes(std::u16string_view path) const {
+        const auto it = files_.find(Key(path));
+        return it == files_.end() ? std::nullopt : std::optional(it->second.bytes);
+    }
 
     // Records.
     std::vector<std::tuple<Hwnd, std::uint32_t, std::string>> sent;  // target, marker, bytes

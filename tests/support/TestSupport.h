@@ -10,12 +10,10 @@
 
 namespace vek {
 
-// UTF-16 text as UTF-8, for failure messages.
 inline std::string Utf8(std::u16string_view text) {
     return FakePlatform().Encode(CodePage::Utf8, text);
 }
 
-// The bytes of text in Shift_JIS, as code page 932 has them.
 inline std::string ShiftJis(std::u16string_view text) {
     return FakePlatform().Encode(CodePage::ShiftJis, text);
 }

@@ -34,8 +34,7 @@ TEST(PlayerTest, EachTickTypesACharacterOrPlaysATag) {
         EXPECT_EQ(Frames(text, frames.size()), frames) << Utf8(text);  // the rest linger
 }
 
-// The text stays 80 ticks (four seconds) after its end, spaces around it aside but not a tab; a
-// closing wait tag takes its three places, a closing high surrogate one, whatever follows it.
+// 80 ticks past the end, spaces around it aside; a closing wait tag takes three places.
 TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     const std::pair<std::u16string_view, std::size_t> cases[] = {
         {u"ab", 82},   {u"ab     ", 82},
@@ -45,21 +44,15 @@ TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
 }
 
-TEST(LayoutTest, TwipsBecomeTheNearestPixelAtTheWindowsDpi) {
+// Twips become the nearest pixel at the window's DPI.
+TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
     EXPECT_EQ(TwipsToPixels(500, 96), 33);
     EXPECT_EQ(TwipsToPixels(720, 1), 1);    // a half goes up
     EXPECT_EQ(TwipsToPixels(1440, 0), 96);  // a DPI the system cannot tell counts as 96
-}
-
-// The balloon sits in the screen's bottom-left corner, as far from its left edge as from its
-// bottom, and grows up and to the right around its label, by the same margin each way.
-TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
-    const PixelRect small = BalloonRect({.width = 200, .height = 40}, 1080, 144);
-    const PixelRect large = BalloonRect({.width = 300, .height = 90}, 1080, 144);
-    EXPECT_EQ(small.left, 1080 - (small.top + small.height));
     // At 1440 DPI a pixel is a twip: 500 from the left and the bottom, a margin of 120.
     EXPECT_EQ(BalloonRect({}, 10000, 1440), (PixelRect{500, 10000 - 500 - 120, 120, 120}));
-    EXPECT_EQ(small.width - 200, small.height - 40);
+    const PixelRect small = BalloonRect({.width = 200, .height = 40}, 1080, 144);
+    const PixelRect large = BalloonRect({.width = 300, .height = 90}, 1080, 144);
     EXPECT_EQ(large, (PixelRect{small.left, small.top - 50, small.width + 100, small.height + 50}));
     // At twice the DPI, twice the pixels: the balloon keeps its size and place in inches.
     EXPECT_EQ(BalloonRect({.width = 400, .height = 80}, 2160, 288),

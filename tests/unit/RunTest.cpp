@@ -1,5 +1,4 @@
-// One run from the command line to what it did: the dispatch, the requests, INIT, DROP, where
-// the request goes, what a script is told, and the exit code.
+// One run from the command line to what it did, what a script is told, and the exit code.
 
 #include <optional>
 #include <ostream>
@@ -13,14 +12,10 @@
 namespace vek {
 namespace {
 
-// The host window vek.ini names, unless a test says otherwise.
-constexpr Hwnd kHost = 77;
-// a.txt of the current directory, as a run drops it.
+constexpr Hwnd kHost = 77;  // the host window vek.ini names, unless a test says otherwise
 const std::vector<std::u16string> kDroppedA = {u"C:\\work\\a.txt"};
 
-// What a run did: the requests the host received (decoded by their Charset line), the requests
-// shown in a box instead, the paths dropped, the window they went to, the balloon's text, the
-// test window, vek.ini when the run changed it, the failure's report and the exit code.
+// What a run did; the requests are decoded by their Charset line; vek.ini only if it changed.
 struct Result {
     std::vector<std::u16string> sent, shown, dropped;
     Hwnd to = 0;
@@ -41,12 +36,10 @@ void PrintTo(const Result& r, std::ostream* out) {
          << r.exitCode;
 }
 
-// Runs a command line on a copy of fake, so that one set-up serves several runs. A failure is
-// reported as the program reports it: where no window can be seen, to the event log.
+// Runs a command line on a copy of fake. A failure is reported as the program reports it.
 Result RunCommandLine(FakePlatform fake, std::u16string_view commandLine) {
     fake.commandLine = commandLine;
-    const std::string* ini = fake.FileBytes(u"vek.ini");
-    const std::optional<std::string> before = ini ? std::optional(*ini) : std::nullopt;
+    const std::optional<std::string> before = fake.FileBytes(u"vek.ini");
     Result run;
     F_ZERO form{fake};
     try {
@@ -76,7 +69,7 @@ Result RunCommandLine(FakePlatform fake, std::u16string_view commandLine) {
         run.dropped.push_back(fake.Decode(CodePage::Ansi, std::string(block.begin() + 20, list)));
         run.to = target;
     }
-    if (ini = fake.FileBytes(u"vek.ini"); ini && (!before || *ini != *before)) run.ini = *ini;
+    if (const auto after = fake.FileBytes(u"vek.ini"); after != before) run.ini = after;
     return run;
 }
 
@@ -94,10 +87,8 @@ std::u16string Send(std::u16string_view lines, std::u16string_view charset = u"S
            u"\r\nHWnd: 1234\r\nCharset: " + std::u16string(charset);
 }
 
-// What ends a key in the host's memory.
-const std::string kKeyEnd = "\x01";
+const std::string kKeyEnd = "\x01";  // in the host's memory
 
-// An entry of the host's memory.
 std::string Entry(std::string_view key, std::string_view value) {
     return std::string(key) + kKeyEnd + std::string(value) + "\r\n";
 }
@@ -138,16 +129,14 @@ TEST(RunTest, TheCommandTextIsSentAsItsRequestInShiftJisWhateverTheCodePage) {
         {u"E#0#1#2#3#4#5#6#7#8",
          u"Event: E\r\nReference0: 0\r\nReference1: 1\r\nReference2: 2\r\nReference3: 3\r\n"
          u"Reference4: 4\r\nReference5: 5\r\nReference6: 6\r\nReference7: 7"},
-        {u"/? x", u"Event: /? x"},
+        {u"/? x", u"Event: /? x"}, {u"TestPoin", u"Event: TestPoin"},
         {u"send#x", u"Event: send\r\nReference0: x"},
         {u"\"SEND#hi\"", u"Event: \"SEND\r\nReference0: hi\""},
-        {u"TestPoin", u"Event: TestPoin"},
         {u"FILE#a.txt/1-1", u"Event: OnFileRead\r\nReference0: a.txt\r\nReference1: 1\r\n"
                             u"Reference2: 1\r\nReference3: two\\n\r\nReference4: 3"},
     };
     const std::pair<const char16_t*, const char16_t*> scripts[] = {
-        {u"SEND", u"Script: "}, {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"},
-    };
+        {u"SEND", u"Script: "}, {u"SEND#  x y  ", u"Script: x y"}, {u"SENDER#x", u"Script: R#x"}};
     // clang-format on
     for (const unsigned codePage : {932, 1252}) {
         for (const auto& [command, lines] : notifications)
@@ -170,9 +159,7 @@ TEST(RunTest, UsageTestPointInitAndDropSendNoRequest) {
         {u"DROPxa.txt", {.dropped = kDroppedA, .to = kHost}},
         {u"DROP# b.txt", {.dropped = {u"C:\\work\\ b.txt"}, .to = kHost}},
         {u"DROP#missing.txt", {}}, {u"DROP", {}},
-        // A full path follows the current directory's: "C:\work\C:\x.txt" names no file.
-        {u"DROP#C:\\x.txt", {}},
-    };
+        {u"DROP#C:\\x.txt", {}}};  // "C:\work\C:\x.txt" names no file
     // clang-format on
     for (const auto& [command, result] : cases) EXPECT_EQ(RunCommand(WithHost(), command), result);
 }
@@ -188,10 +175,8 @@ TEST(RunTest, TheCommandFollowsTheProgramsNameAsWindowsSplitsIt) {
         EXPECT_EQ(RunCommandLine(WithHost(), line).balloon, kUsage) << Utf8(line);
 }
 
-// vek.ini names the target while it names a window; else the host that runs now, enbryo before
-// Sakura, is looked up: a memory with no live window in it (its host crashed and left it) passes
-// to the next name, and one that may not be read matters only to a request with nowhere to go.
-// What delivers nothing reads no target: INIT repairs a vek.ini that no run can read.
+// vek.ini's window while it is one, else enbryo's, else Sakura's; a memory that may not be read
+// matters only to a request with nowhere to go. INIT, /? and TestPoint read no target.
 TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     const std::u16string refused =
         u"System error: the host that published 'enbryo' runs with higher rights than vek.exe "
@@ -202,9 +187,7 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     const Result event = {.sent = {Notification(u"Event: OnX")}};
     static constexpr char kUnreadable[] = "(memory vek.exe may not read)";
     struct Target {
-        const char* ini;     // nullptr: no vek.ini
-        const char* enbryo;  // the hwnd entry of its memory; nullptr: no memory; kUnreadable
-        const char* sakura;
+        const char *ini, *enbryo, *sakura;  // vek.ini, the memories' hwnd entries; nullptr: none
         const char16_t* command;
         Result result;
     };
@@ -225,8 +208,7 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
         {"99999999999", "1001", nullptr, u"OnX", {.report = overflow, .exitCode = 1}},
         {"99999999999", kUnreadable, nullptr, u"INIT#5", {.ini = "5\r\n"}},
         {"99999999999", kUnreadable, nullptr, u"/?", {.balloon = kUsage}},
-        {"99999999999", kUnreadable, nullptr, u"TestPoint", {.testWindow = true}},
-    };
+        {"99999999999", kUnreadable, nullptr, u"TestPoint", {.testWindow = true}}};
     // clang-format on
     for (const Target& c : cases) {
         FakePlatform fake;
@@ -245,20 +227,15 @@ TEST(RunTest, TheTargetIsAWindowThatExistsNowFromVekIniElseFromTheHostsMemory) {
     }
 }
 
-// What became of a request or a drop decides the report and the exit code: 1 where it certainly
-// did not reach the host, nor will later, so that sending it again is safe; 2 where it may have.
+// Exit code 1 where the request or drop certainly did not reach the host, nor will; 2 where it may.
 TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     const std::u16string host = u"System error: the host window 77 ",
                          twice = u": sending it again may deliver it twice";
     const std::u16string request = u"the request (94 bytes)", drop = u"the file drop";
-    const std::u16string higher = u"runs with higher rights than vek.exe (as administrator?): ";
     const std::u16string mayStill =
         u" may have reached it, or may still reach it if the host responds" + twice;
-    const std::u16string lost =
-        u"System error: waiting for the host window 77 failed: The handle is invalid (error 6): ";
     const std::u16string outOfMemory =
         u"Out of memory once the request had gone to the host: it may have reached it" + twice;
-    const Delivery quota = {Handed::Failed, 1816}, invalidHandle = {Handed::LostTrack, 6};
     struct Reported {
         Delivery delivery;
         std::u16string report;
@@ -267,28 +244,26 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     };
     // clang-format off
     const Reported requests[] = {
-        {{Handed::HigherRights}, host + higher + request + u" was not taken", 1},
+        {{Handed::HigherRights},
+         host + u"runs with higher rights than vek.exe (as administrator?): " + request +
+             u" was not taken", 1},
         {{Handed::GoneBefore}, host + u"closed before it took " + request, 1},
         {{Handed::ClosedWhileHandling}, host + u"closed while it handled " + request + twice, 2},
         {{Handed::HungBefore}, host + u"is not responding: " + request + u" was not sent", 1},
         {{Handed::HungWhileHandling}, host + u"is not responding: " + request + mayStill, 2},
-        {quota, u"System error: " + request + u" was not taken by window 77: Not enough quota is "
-                u"available to process this command (error 1816)", 1},
-        {{Handed::Failed, 1}, u"System error: " + request + u" was not taken by window 77: system "
-                              u"error (error 1)", 1},
-        {invalidHandle, lost + request + u" may have reached it" + twice, 2},
-        {{}, outOfMemory, 2, true},
-    };
-    // A drop on its way to a host that stopped responding may still be taken when it responds.
+        {{Handed::Failed, 1816}, u"System error: " + request + u" was not taken by window 77: Not "
+                                 u"enough quota is available to process this command (error 1816)",
+         1},
+        {{Handed::LostTrack, 6}, u"System error: waiting for the host window 77 failed: The handle "
+                                 u"is invalid (error 6): " + request + u" may have reached it" +
+                                 twice, 2},
+        {{}, outOfMemory, 2, true}};
+    // The same words name the drop; a drop may still be taken when its host responds again.
     const Reported drops[] = {
-        {{Handed::HigherRights}, host + higher + drop + u" was not taken", 1},
         {{Handed::GoneBefore}, host + u"closed before it took " + drop, 1},
-        {{Handed::HungBefore}, host + u"is not responding: " + drop + u" was not sent", 1},
         {{Handed::HungWhileHandling}, host + u"is not responding: " + drop + mayStill, 2},
         {{Handed::Failed}, u"System error: " + drop + u" was not taken by window 77", 1},
-        {invalidHandle, lost + drop + u" may have reached it" + twice, 2},
-        {{}, outOfMemory, 2, true},
-    };
+        {{}, outOfMemory, 2, true}};
     // clang-format on
     for (const auto& [command, table] :
          {std::pair(u"OnX", std::span<const Reported>(requests)), {u"DROP#a.txt", drops}}) {
@@ -302,9 +277,7 @@ TEST(RunTest, WhatBecameOfTheDeliveryIsReportedWithWhetherSendingAgainIsSafe) {
     }
 }
 
-// A report always reaches somebody and waits for nobody: a program that captures standard error
-// has it; else a box shows it where the user can click it now, and the event log keeps it where
-// nobody can.
+// A report reaches somebody and waits for nobody.
 TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     struct Routing {
         ErrorStream stream;
@@ -323,8 +296,7 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
         {.stream = Console, .onlooker = Nobody, .onStandardError = true},
         {.stream = Captured, .onlooker = Nobody, .writeFails = true, .inTheEventLog = true},
         {.stream = None, .onlooker = NobodyNow, .inTheEventLog = true},
-        {.stream = Console, .onlooker = NobodyNow, .onStandardError = true},
-    };
+        {.stream = Console, .onlooker = NobodyNow, .onStandardError = true}};
     // clang-format on
     for (const Routing& c : cases) {
         FakePlatform fake;
@@ -357,18 +329,16 @@ TEST(RunTest, AFailureIsReportedOnStandardErrorInABoxOrInTheEventLog) {
     EXPECT_EQ(fake.failureMessages, std::vector{internal});
 }
 
-// Where nobody can click a window now, nothing waits to be closed: what would show one fails with
-// a report instead, with the start of the request it would show; a balloon, which closes by
-// itself, still plays where it will be seen later. A request is quoted up to its 1000th unit,
-// never cut inside a character or a tag.
+// Where nobody can click, nothing waits to be closed: the run fails, quoting the request (up to its
+// 1000th unit, never inside a character or a tag); a balloon closes by itself and still plays.
 TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
-    const std::u16string unseen = u" cannot be shown: ";
-    const std::u16string nobody = unseen +
-                                  u"this program runs where no window can be seen (as a service, "
-                                  u"or as a task that runs whether the user is logged on or not)",
-                         nobodyNow = unseen +
-                                     u"nobody can answer a window now (the session is locked or "
-                                     u"disconnected)";
+    const std::u16string nobody =
+        u" cannot be shown: this program runs where no window can be seen "
+        u"(as a service, or as a task that runs whether the user is "
+        u"logged on or not)";
+    const std::u16string nobodyNow =
+        u" cannot be shown: nobody can answer a window now (the "
+        u"session is locked or disconnected)";
     // 36 units of the request go before the script: the 1000th is the first of a pair or a tag.
     const std::u16string script = std::u16string(963, u'x') + u"😀";
     const std::u16string quoted =
@@ -403,13 +373,11 @@ TEST(RunTest, WhereNobodyCanAnswerAWindowNothingWaitsForAnAnswer) {
          {.balloon = kNotReady + tagQuoted,
           .standardError = u"VEK: the request was not sent: no host window is known: " +
                            tagQuoted + u"\r\n", .exitCode = 1}},
-        {Nobody, "77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}},
-    };
+        {Nobody, "77", u"OnX", {.sent = {Notification(u"Event: OnX")}, .to = kHost}}};
     // clang-format on
     for (const Shown& c : cases) {
         FakePlatform fake = WithHost();
         fake.onlooker = c.onlooker;
-        // A program captures standard error where a row expects something on it.
         if (!c.result.standardError.empty()) fake.errorStream = ErrorStream::Captured;
         fake.AddFile(u"vek.ini", c.ini);
         EXPECT_EQ(RunCommand(fake, c.command), c.result) << Utf8(c.command);
@@ -421,11 +389,9 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
     const std::pair<std::string, Hwnd> cases[] = {
         {"1234\r\n", 1234}, {" 1 2 \r\n999", 12}, {"", 0}, {"\r\n5", 0}, {"\t9\n8", 9},
         {"\"4,2\",3", 4}, {" \t\"42", 42}, {"\xEF\xBB\xBF" "4321\r\n", 4321},  // a UTF-8 mark
-        // UTF-16 of either byte order by its mark; a character whose first byte is not 0 (U+8035)
-        // ends the number in either byte order.
+        // UTF-16 by its mark; U+8035 ends the number in either byte order.
         {std::string("\xFF\xFE" "4\0" "\x35\x80", 6), 4},
-        {std::string("\xFE\xFF\0" "4\x80\x35", 6), 4},
-    };
+        {std::string("\xFE\xFF\0" "4\x80\x35", 6), 4}};
     // clang-format on
     FakePlatform fake;
     fake.readBlockLimit = 3;
@@ -438,9 +404,8 @@ TEST(RunTest, TheTargetIsTheFirstFieldOfVekIni) {
 TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     FakePlatform fake = WithHost();
     fake.AddFile(u"vek.ini", "77").locked = true;
-    EXPECT_EQ(RunCommand(fake, u"OnX").report,
-              u"File error: Could not open 'vek.ini': The process cannot access the file because "
-              u"it is being used by another process (error 32)");
+    EXPECT_TRUE(
+        RunCommand(fake, u"OnX").report.starts_with(u"File error: Could not open 'vek.ini'"));
     fake.failWrites = true;
     EXPECT_EQ(
         RunCommand(fake, u"INIT#9").report,
@@ -455,15 +420,13 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
 }
 
 TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
-    // ド is 0x83 0x68 in Shift_JIS, and 0x68 is 'h': what Shift_JIS reads as the key "ドwnd", code
-    // page 1252 reads as "ƒhwnd", an hwnd entry (see below).
+    // ド is 0x83 0x68 in Shift_JIS: code page 1252 reads "ドwnd" as "ƒhwnd" (see below).
     const std::string hidden = Entry(ShiftJis(u"ドwnd"), "99") + Entry("x.hwnd", "42");
     // clang-format off
     const std::pair<HostSnapshot, Hwnd> cases[] = {
         {Snapshot(Entry("name", "host") + Entry("abc.hwnd", "1234")), 1234},
         {Snapshot(Entry("a.hwnd", "11") + Entry("b.hwnd", "22")), 11},
         {Snapshot(Entry("hwnd", "77")), 77}, {Snapshot(Entry("x.hwnd", "42abc")), 42},
-        {Snapshot(Entry("x.hwnd", "-2147483648")), -2147483648},
         {Snapshot(Entry("x.hwnd", "9\rtrailing")), 9}, {Snapshot(Entry("x.HWND", "5")), 0},
         {Snapshot(Entry("x.hwnd", "99999999999")), 0}, {Snapshot("x.hwnd" + kKeyEnd + "1234\n"), 0},
         {Snapshot("99\r\n"), 0}, {Snapshot("x.hwnd=5\r\n"), 0},
@@ -473,11 +436,10 @@ TEST(RunTest, TheHostWindowIsTheFirstHwndEntryOfTheHostsMemory) {
         {Snapshot(Entry("hwnd", "7"), 4, std::string_view("\0\0\0\x83", 4)), 7},
         // Only the snapshot, the first 1024 bytes, is seen: up to the entry's CR, then to its value.
         {Snapshot(Entry("x.hwnd", "4321"), 1024 - 12), 4321},
-        {Snapshot(Entry("x.hwnd", "4321"), 1024 - 11), 0},
-    };
+        {Snapshot(Entry("x.hwnd", "4321"), 1024 - 11), 0}};
     // clang-format on
     FakePlatform fake;
-    fake.windows = {1, 5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321, -2147483648};
+    fake.windows = {1, 5, 7, 9, 11, 22, 42, 77, 99, 1234, 4321};
     for (const auto& [snapshot, target] : cases) {
         fake.hostMemory["Sakura"] = snapshot;
         EXPECT_EQ(FindHostHwnd(fake).window, target) << target;

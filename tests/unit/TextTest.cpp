@@ -66,8 +66,7 @@ TEST(TextTest, ValStrictTakesAWholeNumberWithDigitGroupsAndNothingElse) {
     EXPECT_TRUE(ReportOf([] { ValStrict(u"3,000,000,000"); }).starts_with("Overflow: "));
 }
 
-// The platform tells what failed, the file and the system's error number; these are the words a
-// Windows user reads (the double fails to open and to write, see RunTest).
+// The words a Windows user reads (opening and writing: see FileTest and RunTest).
 TEST(TextTest, WhatTheSystemFailedToDoIsWordedWithTheFileAndTheSystemsText) {
     const std::u16string why = u": The handle is invalid (error 6)";
     // clang-format off
