@@ -56,12 +56,14 @@ void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
 
 void RequireRequestTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
                          std::size_t bytes) {
+    // Nothing is built once it is the host's: running out of memory would read as maybe.
     if (delivery.handed == Handed::Taken) return;
     Require(texts, delivery, target,
             u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes)) + u" bytes)");
 }
 
 void RequireDropTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target) {
+    if (delivery.handed == Handed::Taken) return;
     Require(texts, delivery, target, u"the file drop");
 }
 
