@@ -51,6 +51,7 @@ TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner)
     EXPECT_EQ(TwipsToPixels(1440, 0), 96);  // a DPI the system cannot tell counts as 96
     // At 1440 DPI a pixel is a twip: 500 from the left and the bottom, a margin of 120.
     EXPECT_EQ(BalloonRect({}, 10000, 1440), (PixelRect{500, 10000 - 500 - 120, 120, 120}));
+    EXPECT_EQ(TestWindowRect(1440), (PixelRect{1500, 1500, 180, 1900}));  // the test window
     const PixelRect small = BalloonRect({.width = 200, .height = 40}, 1080, 144);
     const PixelRect large = BalloonRect({.width = 300, .height = 90}, 1080, 144);
     EXPECT_EQ(large, (PixelRect{small.left, small.top - 50, small.width + 100, small.height + 50}));
