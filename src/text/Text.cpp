@@ -13,13 +13,6 @@ namespace {
     throw RuntimeFailure(FailureKind::InvalidArgument, std::move(detail));
 }
 
-// The ASCII form <charconv> reads; a character beyond ASCII is part of no number.
-std::string Ascii(std::u16string_view text) {
-    std::string ascii;
-    for (const char16_t c : text) ascii += c < 0x80 ? static_cast<char>(c) : '?';
-    return ascii;
-}
-
 constexpr std::string_view kDigits = "0123456789";
 constexpr std::uint64_t kFar = 1'000'000'000;
 
@@ -114,6 +107,12 @@ std::int32_t Rounded(const Number& number, std::string_view written) {
 }
 
 }  // namespace
+
+std::string Ascii(std::u16string_view text) {
+    std::string ascii;
+    for (const char16_t c : text) ascii += c < 0x80 ? static_cast<char>(c) : '?';
+    return ascii;
+}
 
 std::u16string Quoted(std::u16string_view text) {
     constexpr std::size_t kKept = 100;

@@ -15,6 +15,10 @@ constexpr bool IsLowSurrogate(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
+// The text in ASCII, '?' for each unit beyond it: what <charconv> reads, and
+// what any reader of bytes takes.
+std::string Ascii(std::u16string_view text);
+
 // Removes leading and trailing spaces (U+0020 only; tabs and line breaks stay).
 std::u16string Trim(std::u16string_view text);
 

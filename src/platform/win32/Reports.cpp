@@ -12,6 +12,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WinText.h"
 #include "text/Failure.h"
+#include "text/Text.h"
 
 namespace vek::win32 {
 namespace {
@@ -173,7 +174,7 @@ bool Win32Platform::WriteError(std::u16string_view text) {
         bytes = Encode(CodePage{CallersCodePage()}, text);
     } catch (const RuntimeFailure&) {
         // A code page the system cannot convert to: every reader takes ASCII.
-        for (const char16_t c : text) bytes += c < 0x80 ? static_cast<char>(c) : '?';
+        bytes = Ascii(text);
     }
     return WriteAll(err, bytes);
 }
