@@ -18,6 +18,13 @@ inline std::string ShiftJis(std::u16string_view text) {
     return FakePlatform().Encode(CodePage::ShiftJis, text);
 }
 
+// A notification as the host receives it from the double's window: these lines between the
+// opening and closing lines.
+inline std::u16string Notification(std::u16string_view lines) {
+    return u"NOTIFY SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
+           u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: Shift_JIS";
+}
+
 // The bytes of text in UTF-16 of either byte order.
 inline std::string Utf16(std::u16string_view text, bool bigEndian) {
     std::string bytes;

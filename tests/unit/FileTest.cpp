@@ -14,11 +14,11 @@ struct References {
 
 // The request with these references, and the one FILE builds, as UTF-8 for readable failures.
 std::string Request(const References& r) {
-    std::u16string request = u"NOTIFY SSTP/1.0\r\nSender: VEK\r\nEvent: OnFileRead";
+    std::u16string lines = u"Event: OnFileRead";
     const std::u16string values[] = {r.name, r.start, r.end, r.lines, r.count.value_or(u"")};
     for (int k = 0; k < (r.count ? 5 : 4); ++k)
-        request += u"\r\nReference" + PlainNumber(k) + u": " + values[k];
-    return Utf8(request + u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: Shift_JIS");
+        lines += u"\r\nReference" + PlainNumber(k) + u": " + values[k];
+    return Utf8(Notification(lines));
 }
 std::string Built(Platform& platform, std::u16string_view command) {
     return Utf8(BuildFileRequest(platform, command));

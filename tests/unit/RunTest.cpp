@@ -77,11 +77,7 @@ Result RunCommand(const FakePlatform& fake, std::u16string_view command) {
     return RunCommandLine(fake, u"vek.exe " + std::u16string(command));
 }
 
-// The requests as the host receives them: these lines between the opening and closing lines.
-std::u16string Notification(std::u16string_view lines) {
-    return u"NOTIFY SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
-           u"\r\nHWnd: 1234\r\nSecurityLevel: local\r\nCharset: Shift_JIS";
-}
+// A SEND request as the host receives it: these lines between the opening and closing lines.
 std::u16string Send(std::u16string_view lines, std::u16string_view charset = u"Shift_JIS") {
     return u"SEND SSTP/1.0\r\nSender: VEK\r\n" + std::u16string(lines) +
            u"\r\nHWnd: 1234\r\nCharset: " + std::u16string(charset);
