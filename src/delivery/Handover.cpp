@@ -24,6 +24,8 @@ constexpr std::u16string_view kMayStillReach =
 
 void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
              std::u16string_view what) {
+    // Nothing is built once it is the host's: running out of memory would read as maybe.
+    if (delivery.handed == Handed::Taken) return;
     const std::u16string host = u"the host window " + PlainNumber(target);
     switch (delivery.handed) {
         case Handed::Taken:
@@ -56,14 +58,12 @@ void Require(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
 
 void RequireRequestTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target,
                          std::size_t bytes) {
-    // Nothing is built once it is the host's: running out of memory would read as maybe.
-    if (delivery.handed == Handed::Taken) return;
+    if (delivery.handed == Handed::Taken) return;  // before its words are built, as in Require
     Require(texts, delivery, target,
             u"the request (" + PlainNumber(static_cast<std::int64_t>(bytes)) + u" bytes)");
 }
 
 void RequireDropTaken(const ErrorTexts& texts, const Delivery& delivery, Hwnd target) {
-    if (delivery.handed == Handed::Taken) return;
     Require(texts, delivery, target, u"the file drop");
 }
 
