@@ -78,6 +78,7 @@ FakeFile& FakePlatform::AddFile(std::u16string_view path, std::string bytes) {
 }
 
 std::unique_ptr<InputFile> FakePlatform::OpenForRead(std::u16string_view path) {
+    if (outOfMemoryOnOpen) throw std::bad_alloc();
     const auto it = files_.find(Key(path));
     if (it == files_.end() || it->second.locked) {
         const std::uint32_t error = it == files_.end() ? kFileNotFound : kSharingViolation;

@@ -40,6 +40,7 @@ public:
     Onlooker onlooker = Onlooker::User;
     Delivery delivery;               // what becomes of every request and drop
     bool failAfterHandOver = false;  // running out of memory once it went out
+    bool outOfMemoryOnOpen = false;  // OpenForRead runs out of memory
     FakeFile& AddFile(std::u16string_view path, std::string bytes = {});
     std::optional<std::string> FileBytes(std::u16string_view path) const {
         const auto it = files_.find(Key(path));

@@ -44,6 +44,12 @@ TEST(PlayerTest, TheRunEndsEightyTicksAfterTheTextWithoutItsSurroundingSpaces) {
     for (const auto& [text, ticks] : cases) EXPECT_EQ(Frames(text).size(), ticks) << Utf8(text);
 }
 
+// A long request is quoted up to its 1000th unit where that ends a character, and counted.
+TEST(PlayerTest, ALongRequestIsQuotedUpToItsThousandthUnit) {
+    EXPECT_EQ(QuotedRequest(std::u16string(1001, u'x')),
+              std::u16string(1000, u'x') + u"... (1001 characters in all)");
+}
+
 // Twips become the nearest pixel at the window's DPI.
 TEST(LayoutTest, TheBalloonGrowsUpAndRightAroundItsLabelFromTheBottomLeftCorner) {
     EXPECT_EQ(TwipsToPixels(500, 96), 33);

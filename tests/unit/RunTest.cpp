@@ -402,6 +402,11 @@ TEST(RunTest, AVekIniThatCannotBeReadOrWrittenIsReported) {
     fake.AddFile(u"vek.ini", "77").locked = true;
     EXPECT_TRUE(
         RunCommand(fake, u"OnX").report.starts_with(u"File error: Could not open 'vek.ini'"));
+    fake.outOfMemoryOnOpen = true;  // before anything went out: nothing can arrive
+    const Result outOfMemory = RunCommand(fake, u"OnX");
+    EXPECT_EQ(std::pair(outOfMemory.report, outOfMemory.exitCode),
+              std::pair(std::u16string(u"Out of memory"), 1));
+    fake.outOfMemoryOnOpen = false;
     fake.failWrites = true;
     EXPECT_EQ(
         RunCommand(fake, u"INIT#9").report,
